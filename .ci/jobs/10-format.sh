@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# The tree is clang-format clean.
+set -euo pipefail
+files=$(git ls-files '*.cpp' '*.h')
+clang-format --dry-run --Werror $files

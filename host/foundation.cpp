@@ -1,0 +1,226 @@
+// Host foundation types over the standard library.
+#include <koltSettings/host/foundation.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <new>
+
+GAXString& GAXString::operator=(const char* text) {
+    // Assigning from our own buffer must work: assign() copes with aliasing.
+    _text.assign(text ? text : "");
+    return *this;
+}
+
+GAXString& GAXString::operator+=(const char* text) {
+    if (text) {
+        _text.append(text);
+    }
+    return *this;
+}
+
+int GAXString::ReplaceSubString(const GAXString& what, const GAXString& by) {
+    if (what._text.empty()) {
+        return -1;
+    }
+    const std::size_t pos = _text.find(what._text);
+    if (pos == std::string::npos) {
+        return -1;
+    }
+    _text.replace(pos, what._text.size(), by._text);
+    return static_cast<int>(pos);
+}
+
+const GAXString& GAXListValGAXString::operator[](int pos) const noexcept {
+    static const GAXString empty;
+    return pos >= 1 && pos <= Size() ? _items[static_cast<std::size_t>(pos - 1)] : empty;
+}
+
+void Split(const GAXString& text, GAXListValGAXString& pieces, const GAXString& separator) {
+    const std::string& s = text.str();
+    const std::string& sep = separator.str();
+    if (s.empty()) {
+        return;
+    }
+    if (sep.empty()) {
+        pieces.Append(text);
+        return;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = s.find(sep, start);
+        if (end == std::string::npos) {
+            pieces.Append(GAXString(s.substr(start)));
+            return;
+        }
+        pieces.Append(GAXString(s.substr(start, end - start)));
+        start = end + sep.size();
+    }
+}
+
+GAXCollecRoot::~GAXCollecRoot() = default;
+
+GAXRawCollPV::GAXRawCollPV(int reserve) {
+    if (reserve > 0) {
+        _elements.reserve(static_cast<std::size_t>(reserve));
+    }
+}
+
+GAXRawCollPV& GAXRawCollPV::operator=(const GAXRawCollPV& other) {
+    if (this != &other) {
+        GAXCollecRoot::operator=(other);
+        _elements = other._elements;
+    }
+    return *this;
+}
+
+GAXRawCollPV::~GAXRawCollPV() = default;
+
+// ---------------------------------------------------------------------------------------
+// TAIndex
+
+namespace {
+
+// FNV-1a: short names, few entries per probe; good enough and branch-free.
+std::uint32_t hashName(const char* name, std::size_t length) noexcept {
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < length; ++i) {
+        h ^= static_cast<unsigned char>(name[i]);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+// Below this size a lookup scans the entries; hashing only pays beyond it.
+constexpr std::size_t kLinearLimit = 8;
+
+} // namespace
+
+// Name storage grows by chunks that never move; each chunk links to the older one.
+struct TAIndex::Chunk {
+    Chunk* older;
+    std::size_t capacity;
+    std::size_t used;
+    char* data() noexcept { return reinterpret_cast<char*>(this + 1); }
+};
+
+void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
+    while (chunk) {
+        Chunk* older = chunk->older;
+        chunk->~Chunk();
+        ::operator delete(chunk);
+        chunk = older;
+    }
+}
+
+TAIndex::TAIndex() noexcept = default;
+TAIndex::~TAIndex() = default;
+
+const char* TAIndex::storeName(const char* name, std::size_t length) {
+    Chunk* chunk = _names.get();
+    if (!chunk || chunk->capacity - chunk->used < length + 1) {
+        std::size_t capacity = chunk ? chunk->capacity * 2 : 64;
+        if (capacity > (std::size_t(1) << 20)) {
+            capacity = std::size_t(1) << 20; // bounded growth: at most 1 MiB wasted
+        }
+        if (capacity < length + 1) {
+            capacity = length + 1;
+        }
+        void* raw = ::operator new(sizeof(Chunk) + capacity);
+        Chunk* fresh = new (raw) Chunk{_names.release(), capacity, 0};
+        _names.reset(fresh);
+        chunk = fresh;
+    }
+    char* out = chunk->data() + chunk->used;
+    std::memcpy(out, name, length);
+    out[length] = '\0';
+    chunk->used += length + 1;
+    return out;
+}
+
+int TAIndex::Append(const char* name, void* value) {
+    if (!name) {
+        name = "";
+    }
+    const std::size_t length = std::strlen(name);
+    const std::uint32_t hash = hashName(name, length);
+    const int pos = static_cast<int>(_entries.size());
+    _entries.push_back(Entry{storeName(name, length), static_cast<std::uint32_t>(length), hash, value});
+    if (!_slots.empty()) {
+        // Keep the load factor at most one half.
+        if (_entries.size() * 2 > _slots.size()) {
+            rehash(_slots.size() * 2);
+        } else {
+            const std::size_t mask = _slots.size() - 1;
+            std::size_t i = hash & mask;
+            while (_slots[i] >= 0) {
+                i = (i + 1) & mask;
+            }
+            _slots[i] = pos;
+        }
+    } else if (_entries.size() > kLinearLimit) {
+        rehash(32);
+    }
+    return pos;
+}
+
+void TAIndex::rehash(std::size_t slotCount) {
+    _slots.assign(slotCount, -1);
+    const std::size_t mask = slotCount - 1;
+    // Entries are inserted in position order, so a probe meets the first of equal
+    // names before the later ones: IsIn answers the first position.
+    for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
+        std::size_t i = _entries[pos].hash & mask;
+        while (_slots[i] >= 0) {
+            i = (i + 1) & mask;
+        }
+        _slots[i] = static_cast<std::int32_t>(pos);
+    }
+}
+
+int TAIndex::IsIn(const char* name) const noexcept {
+    if (!name) {
+        return -1;
+    }
+    const std::size_t length = std::strlen(name);
+    const std::uint32_t hash = hashName(name, length);
+    auto same = [&](const Entry& e) {
+        return e.hash == hash && e.length == length && std::memcmp(e.name, name, length) == 0;
+    };
+    if (_slots.empty()) {
+        for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
+            if (same(_entries[pos])) {
+                return static_cast<int>(pos);
+            }
+        }
+        return -1;
+    }
+    const std::size_t mask = _slots.size() - 1;
+    for (std::size_t i = hash & mask; _slots[i] >= 0; i = (i + 1) & mask) {
+        if (same(_entries[static_cast<std::size_t>(_slots[i])])) {
+            return _slots[i];
+        }
+    }
+    return -1;
+}
+
+void TAIndex::Reset() noexcept {
+    _entries.clear();
+    _slots.clear();
+    _names.reset();
+}
+
+const char* TAIndex::GetName(int pos) const noexcept {
+    return pos >= 0 && pos < Size() ? _entries[static_cast<std::size_t>(pos)].name : nullptr;
+}
+
+void* TAIndex::GetValue(int pos) const noexcept {
+    return pos >= 0 && pos < Size() ? _entries[static_cast<std::size_t>(pos)].value : nullptr;
+}
+
+int TAFileName::IsFile() const {
+    struct stat info {};
+    return !_path.empty() && ::stat(_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? 1 : 0;
+}
+
+TARefCounter::~TARefCounter() = default;

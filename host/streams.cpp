@@ -1,0 +1,48 @@
+// Host output streams over std::cout and std::cerr.
+#include <koltSettings/host/streams.h>
+
+#include <cstring>
+#include <iostream>
+#include <ostream>
+
+rzOFStream& rzOFStream::operator<<(const char* text) {
+    if (!text) {
+        text = "(null)";
+    }
+    return write(text, std::strlen(text));
+}
+
+rzOFStream& rzOFStream::operator<<(char c) {
+    _out->put(c);
+    return *this;
+}
+
+rzOFStream& rzOFStream::operator<<(long value) {
+    *_out << value;
+    return *this;
+}
+
+rzOFStream& rzOFStream::write(const char* data, std::size_t length) {
+    _out->write(data, static_cast<std::streamsize>(length));
+    return *this;
+}
+
+rzOFStream& rzOFStream::flush() {
+    _out->flush();
+    return *this;
+}
+
+std::ostream* rzOFStream::Redirect(std::ostream* target) noexcept {
+    std::ostream* previous = _out;
+    _out = target ? target : _default;
+    return previous;
+}
+
+rzOFStream& endl(rzOFStream& stream) {
+    return stream.write("\n", 1).flush();
+}
+
+// std::cout and std::cerr are usable from static initialisation on (the ios_base::Init
+// object of <iostream> guarantees it) and are flushed at exit, so nothing is lost.
+rzOFStream rzStdout(std::cout);
+rzOFStream rzStderr(std::cerr);

@@ -1,0 +1,255 @@
+// XML document interface over pugixml.
+#include <koltSettings/host/xml.h>
+
+#include "xml_options.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+pugi::xml_node nodeOf(pugi::xml_node_struct* n) noexcept {
+    return pugi::xml_node(n);
+}
+
+pugi::xml_node_struct* nextElement(pugi::xml_node n) noexcept {
+    while (n && n.type() != pugi::node_element) {
+        n = n.next_sibling();
+    }
+    return n.internal_object();
+}
+
+pugi::xml_node nextSiblingElement(pugi::xml_node n) noexcept {
+    return pugi::xml_node(nextElement(n.next_sibling()));
+}
+
+} // namespace
+
+const char* GAXXMLNode::GetTag() const noexcept {
+    return _node ? nodeOf(_node).name() : nullptr;
+}
+
+void* GAXXMLNode::GetFirstAttr() const noexcept {
+    return _node ? nodeOf(_node).first_attribute().internal_object() : nullptr;
+}
+
+const char* GAXXMLNode::GetAttrName(void* const& cookie) const noexcept {
+    return cookie ? pugi::xml_attribute(static_cast<pugi::xml_attribute_struct*>(cookie)).name() : nullptr;
+}
+
+const char* GAXXMLNode::GetAttrValue(void* const& cookie) const noexcept {
+    return cookie ? pugi::xml_attribute(static_cast<pugi::xml_attribute_struct*>(cookie)).value() : nullptr;
+}
+
+void GAXXMLNode::GetNextAttr(void*& cookie) const noexcept {
+    if (cookie) {
+        cookie = pugi::xml_attribute(static_cast<pugi::xml_attribute_struct*>(cookie))
+                     .next_attribute()
+                     .internal_object();
+    }
+}
+
+void* GAXXMLNode::GetFirstNode() const noexcept {
+    return _node ? nextElement(nodeOf(_node).first_child()) : nullptr;
+}
+
+GAXXMLNode GAXXMLNode::GetNextNode(void*& cookie) const noexcept {
+    if (!cookie) {
+        return GAXXMLNode();
+    }
+    auto* current = static_cast<pugi::xml_node_struct*>(cookie);
+    cookie = nextElement(nodeOf(current).next_sibling());
+    return GAXXMLNode(current);
+}
+
+const char* GAXXMLNode::GetFirstContent() const noexcept {
+    if (!_node) {
+        return nullptr;
+    }
+    for (pugi::xml_node child = nodeOf(_node).first_child(); child; child = child.next_sibling()) {
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
+            return child.value();
+        }
+    }
+    return nullptr;
+}
+
+GAXXMLNode GAXXMLNode::GetFather() const noexcept {
+    if (!_node) {
+        return GAXXMLNode();
+    }
+    const pugi::xml_node parent = nodeOf(_node).parent();
+    // The document node is not an element: the root element has no father.
+    return parent.type() == pugi::node_element ? GAXXMLNode(parent.internal_object()) : GAXXMLNode();
+}
+
+std::ptrdiff_t GAXXMLNode::GetOffset() const noexcept {
+    return _node ? nodeOf(_node).offset_debug() : -1;
+}
+
+// ---------------------------------------------------------------------------------------
+
+struct RUVXMLParser::Impl {
+    pugi::xml_document document;
+    Status status = NotLoaded;
+    pugi::xml_parse_result result;
+    bool keepLineIndex = false;
+    bool secondRoot = false;             // the failure is a second top-level element
+    std::vector<std::size_t> lineStarts; // offsets of the first byte of each line
+
+    void indexLines(const char* data, std::size_t size) {
+        lineStarts.clear();
+        if (!keepLineIndex) {
+            return;
+        }
+        lineStarts.push_back(0);
+        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', size - (p - data))));) {
+            ++p;
+            lineStarts.push_back(static_cast<std::size_t>(p - data));
+        }
+    }
+
+    GAXXMLNode parse(void* buffer, std::size_t size) {
+        // The buffer was allocated with pugixml's allocator; pugixml now owns it.
+        secondRoot = false;
+        result =
+            document.load_buffer_inplace_own(buffer, size, kolt::detail::kParseOptions, pugi::encoding_auto);
+        if (!result) {
+            // Never hand out a partial tree.
+            document.reset();
+            status = result.status == pugi::status_out_of_memory ? OutOfMemory : Malformed;
+            return GAXXMLNode();
+        }
+        // pugixml accepts several top-level elements; a well-formed document has one.
+        const pugi::xml_node root = document.document_element();
+        if (const pugi::xml_node second = nextSiblingElement(root)) {
+            result.status = pugi::status_no_document_element;
+            result.offset = second.offset_debug();
+            document.reset();
+            status = Malformed;
+            secondRoot = true;
+            return GAXXMLNode();
+        }
+        status = Parsed;
+        return GAXXMLNode(root.internal_object());
+    }
+
+    void* allocate(std::size_t size) {
+        // One extra byte so that an empty input still gets a real buffer.
+        return pugi::get_memory_allocation_function()(size + 1);
+    }
+};
+
+RUVXMLParser::RUVXMLParser() : _impl(std::make_unique<Impl>()) {}
+RUVXMLParser::~RUVXMLParser() = default;
+
+GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) {
+    Impl& impl = *_impl;
+    impl.document.reset();
+    impl.result = pugi::xml_parse_result();
+    impl.lineStarts.clear();
+    impl.status = FileUnreadable;
+    if (!path) {
+        return GAXXMLNode();
+    }
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        return GAXXMLNode();
+    }
+    // Size the buffer from the file's length, one byte more so that reading to the end
+    // needs no second buffer; still read until end of file, in case the length changed.
+    std::size_t capacity = 4096;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long end = std::ftell(file);
+        if (end >= 0) {
+            capacity = static_cast<std::size_t>(end) + 1;
+        }
+        std::rewind(file);
+    }
+    auto deallocate = pugi::get_memory_deallocation_function();
+    char* buffer = static_cast<char*>(impl.allocate(capacity));
+    std::size_t size = 0;
+    while (buffer) {
+        if (size == capacity) {
+            char* grown = static_cast<char*>(impl.allocate(capacity * 2));
+            if (grown) {
+                std::memcpy(grown, buffer, size);
+                capacity *= 2;
+            }
+            deallocate(buffer);
+            buffer = grown;
+            continue;
+        }
+        const std::size_t got = std::fread(buffer + size, 1, capacity - size, file);
+        size += got;
+        if (got == 0) {
+            break;
+        }
+    }
+    if (!buffer) {
+        std::fclose(file);
+        impl.status = OutOfMemory;
+        return GAXXMLNode();
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        deallocate(buffer);
+        return GAXXMLNode();
+    }
+    impl.indexLines(buffer, size);
+    return impl.parse(buffer, size);
+}
+
+GAXXMLNode RUVXMLParser::LoadFromMemory(const void* data, std::size_t size) {
+    Impl& impl = *_impl;
+    impl.document.reset();
+    impl.result = pugi::xml_parse_result();
+    impl.lineStarts.clear();
+    void* buffer = impl.allocate(size);
+    if (!buffer) {
+        impl.status = OutOfMemory;
+        return GAXXMLNode();
+    }
+    if (size) {
+        std::memcpy(buffer, data, size);
+    }
+    impl.indexLines(static_cast<const char*>(buffer), size);
+    return impl.parse(buffer, size);
+}
+
+RUVXMLParser::Status RUVXMLParser::GetStatus() const noexcept {
+    return _impl->status;
+}
+
+const char* RUVXMLParser::GetErrorDescription() const noexcept {
+    if (_impl->secondRoot) {
+        return "More than one top-level element";
+    }
+    return _impl->result.description();
+}
+
+std::ptrdiff_t RUVXMLParser::GetErrorOffset() const noexcept {
+    return _impl->status == Malformed ? _impl->result.offset : -1;
+}
+
+void RUVXMLParser::KeepLineIndex(bool keep) noexcept {
+    _impl->keepLineIndex = keep;
+}
+
+bool RUVXMLParser::GetLineColumn(std::ptrdiff_t offset, int& line, int& column) const noexcept {
+    const auto& starts = _impl->lineStarts;
+    if (offset < 0 || starts.empty()) {
+        return false;
+    }
+    const auto it = std::upper_bound(starts.begin(), starts.end(), static_cast<std::size_t>(offset));
+    const std::size_t index = static_cast<std::size_t>(it - starts.begin()) - 1;
+    line = static_cast<int>(index + 1);
+    column = static_cast<int>(static_cast<std::size_t>(offset) - starts[index] + 1);
+    return true;
+}

@@ -1,0 +1,124 @@
+// koltSettingManager: loads settings files and answers the checker's queries.
+#ifndef KOLTSETTINGS_SETTINGS_MANAGER_H
+#define KOLTSETTINGS_SETTINGS_MANAGER_H
+
+#include <koltSettings/export.h>
+#include <koltSettings/host/foundation.h>
+#include <koltSettings/host/xml.h>
+#include <koltSettings/rules/typedlists.h>
+#include <koltSettings/settings/diagnostics.h>
+
+#include <cstddef>
+#include <memory>
+
+// Owns everything loading builds: six registries of named lists and reported names,
+// and the two run settings. Loads add to what earlier loads registered; nothing is
+// removed before destruction. Lists handed out stay owned by the manager.
+//
+// One manager must not be used from two threads at once; distinct managers may load
+// concurrently.
+class KOLT_API koltSettingManager : public TARefCounter {
+public:
+    koltSettingManager();
+    ~koltSettingManager() override;
+
+    // Loads a settings file. 1 when the path is not a file or the document has a
+    // top-level element other than RunType, ReportSet and OptionLists; else 0.
+    // Problems are written on rzStderr and reading goes on.
+    int loadFromXmlFile(const char* path);
+    // Same walk over a document held in memory; `documentName` stands for the path in
+    // diagnostics. Returns 0 or 1 as loadFromXmlFile.
+    int loadFromXmlMemory(const void* data, std::size_t size, const char* documentName);
+    // Walks the children of a parsed document's root element; `documentName` is
+    // written after "--> Error while parsing SettingFile in createFromXmlFile".
+    int loadFromXmlRoot(GAXXMLNode root, const char* documentName);
+
+    // List queries: null for a null, empty or unknown name.
+    [[nodiscard]] GAXListValGAXString* getGAXListOfGAXString(const char* name) const;
+    [[nodiscard]] GAXListPtrCallWithSpecificArg* getGAXListOfCallWithSpecificArg(const char* name) const;
+    [[nodiscard]] GAXListPtrCall* getGAXListOfCall(const char* name) const;
+    [[nodiscard]] GAXListPtrCallDeclaration* getGAXListOfCallDeclaration(const char* name) const;
+    // The detection list registered under the name, whatever its kind.
+    [[nodiscard]] GAXListPtrkoltEntityDetection* getGAXListOfEntityDetection(const char* name) const;
+    // 1 when a Report of this name was activated, else 0 (also for a null or empty name).
+    [[nodiscard]] int report(const char* name) const;
+
+    // The registries themselves, for tools that list everything that was loaded. Values
+    // are GAXListValGAXString*, GAXListPtrCallWithSpecificArg*, GAXListPtrCall*,
+    // GAXListPtrCallDeclaration* and a typed detection list; reports have null values.
+    const TAIndex& stringLists() const noexcept { return _stringLists; }
+    const TAIndex& callWithSpecificArgLists() const noexcept { return _callWithSpecificArgLists; }
+    const TAIndex& callLists() const noexcept { return _callLists; }
+    const TAIndex& callDeclarationLists() const noexcept { return _callDeclarationLists; }
+    const TAIndex& entityDetectionLists() const noexcept { return _entityDetectionLists; }
+    const TAIndex& activeReports() const noexcept { return _activeReports; }
+
+    // Structured diagnostics: every diagnostic written on rzStderr is also handed, from
+    // the same place, to the observer (null: none). The observer must outlive its use.
+    void setDiagnosticObserver(koltDiagnosticObserver* observer) noexcept;
+    // What the last load found.
+    const koltLoadReport& lastLoadReport() const noexcept;
+
+    // Loading steps, one per element of the settings file. They write their
+    // diagnostics on rzStderr and never fail.
+    void printXmlPath(GAXXMLNode node, int endLine);
+    // 1 when the node has no attribute and no child element (text does not count).
+    int isFinalNode(GAXXMLNode node);
+    // Decodes &amp; &lt; &gt; &quot; &apos; in place and returns `text` (null and empty
+    // texts are returned untouched). A character written for &amp; takes part in the
+    // search for further &amp; and the later entities; later passes never feed earlier ones.
+    char* substituteEntities(char* text);
+
+    void parseRunType(GAXXMLNode node);
+    void parseReportSet(GAXXMLNode node);
+    void parseOptionLists(GAXXMLNode node);
+    void parseGlobal_OptionLists(GAXXMLNode node);
+    void parseLifeCycle_OptionLists(GAXXMLNode node);
+    void parseSuspiciousAlloc_OptionLists(GAXXMLNode node);
+    void parseMemoryManagement_OptionLists(GAXXMLNode node);
+    void parseExceptionManagement_OptionLists(GAXXMLNode node);
+    void parseEntityDetection_OptionLists(GAXXMLNode node);
+    void parseVarious_OptionLists(GAXXMLNode node);
+
+    void parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName);
+    void parseFinalListOfCallWithSpecificArg(GAXXMLNode node);
+    void parseFinalListOfCall(GAXXMLNode node);
+    void parseFinalListOfCallDeclaration(GAXXMLNode node);
+    void parseFinalListOfClassDetection(GAXXMLNode node);
+    void parseFinalListOfInterfaceDetection(GAXXMLNode node);
+    void parseFinalListOfMethodDetection(GAXXMLNode node);
+    void parseFinalListOfWordDetection(GAXXMLNode node);
+
+    void parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list);
+    void parseFinalCall(GAXXMLNode node, GAXListPtrCall* list);
+    void parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list);
+    void parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list);
+    void parseFinalInterfaceDetection(GAXXMLNode node, GAXListPtrkoltInterfaceDetection* list);
+    void parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list);
+    void parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list);
+    void parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses);
+
+private:
+    TAIndex _stringLists;
+    TAIndex _callWithSpecificArgLists;
+    TAIndex _callLists;
+    TAIndex _callDeclarationLists;
+    TAIndex _entityDetectionLists;
+    TAIndex _activeReports;
+
+public:
+    // Run type: 3 until a RunType element sets TypeOfRun="Check", then 0.
+    std::int32_t _typeOfRun;
+    // 1 once a RunType element sets ReportTestFw="true", else 0.
+    std::int32_t _reportTestFw;
+
+    struct LoadState; // internal
+
+private:
+    int walkDocument(GAXXMLNode root, int parseStatus);
+    void parseGroup(GAXXMLNode node, int group);
+
+    std::unique_ptr<LoadState> _state;
+};
+
+#endif

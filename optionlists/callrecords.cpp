@@ -1,0 +1,136 @@
+// Call records: CallWithSpecificArg, Call and CallDeclaration elements.
+#include "../settings/load_state.h"
+#include "../settings/walk.h"
+#include "owned_records.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+using kolt::detail::Code;
+using kolt::detail::isEmpty;
+using kolt::detail::sameText;
+
+// atoi semantics (leading white space, optional sign, digits up to the first other
+// character, 0 without digits), saturated to the 32-bit range instead of overflowing.
+std::int32_t parseSpecificArg(const char* text) noexcept {
+    auto isSpace = [](char c) {
+        return c == ' ' || (c >= '\t' && c <= '\r');
+    };
+    while (isSpace(*text)) {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    std::int64_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        if (value <= INT32_MAX) { // beyond that the result saturates; stop growing
+            value = value * 10 + (*text - '0');
+        }
+    }
+    if (negative) {
+        value = -value;
+    }
+    return static_cast<std::int32_t>(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
+}
+
+// The children of a record element, as read (texts not yet decoded).
+struct RecordChildren {
+    const char* frameworkName = nullptr;
+    const char* className = nullptr;
+    const char* signature = nullptr;
+    std::int32_t specificArg = -1;
+};
+
+enum RecordShape { WithSpecificArg, Plain, WithFramework };
+
+RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node, RecordShape shape) {
+    if (node.GetFirstAttr()) {
+        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
+    }
+    RecordChildren r;
+    kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
+        const char* tag = child.GetTag();
+        // A later child of the same name replaces the earlier value.
+        if (sameText(tag, "ClassName")) {
+            r.className = child.GetFirstContent();
+        } else if (sameText(tag, "MethodOrFunctionSign")) {
+            r.signature = child.GetFirstContent();
+        } else if (shape == WithFramework && sameText(tag, "FrameworkName")) {
+            r.frameworkName = child.GetFirstContent();
+        } else if (shape == WithSpecificArg && sameText(tag, "SpecificArg")) {
+            if (const char* text = child.GetFirstContent(); !isEmpty(text)) {
+                r.specificArg = parseSpecificArg(text);
+            }
+        } else {
+            state.emit(Code::UnexpectedNode, child);
+        }
+    });
+    return r;
+}
+
+template <class Record, class List>
+void appendRecord(List* list, kolt::detail::OwnedRecord<Record> record) {
+    list->Append(record.get());
+    record.release();
+}
+
+} // namespace
+
+void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) {
+    if (!list) {
+        return;
+    }
+    const RecordChildren r = readChildren(*_state, node, WithSpecificArg);
+    if (isEmpty(r.signature)) {
+        _state->emit(Code::CallWithSpecificArgNoSignature, node);
+        return;
+    }
+    if (r.specificArg < 0) {
+        _state->emit(Code::CallWithSpecificArgBadArg, node);
+        return;
+    }
+    auto record = kolt::detail::newRecord<CallWithSpecificArg>();
+    record->className = kolt::detail::decodedCopy(r.className);
+    record->methodOrFunctionSign = kolt::detail::decodedCopy(r.signature);
+    record->specificArg = r.specificArg;
+    appendRecord(list, std::move(record));
+}
+
+void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
+    if (!list) {
+        return;
+    }
+    const RecordChildren r = readChildren(*_state, node, Plain);
+    if (isEmpty(r.signature)) {
+        _state->emit(Code::CallNoSignature, node);
+        return;
+    }
+    auto record = kolt::detail::newRecord<Call>();
+    record->className = kolt::detail::decodedCopy(r.className);
+    record->methodOrFunctionSign = kolt::detail::decodedCopy(r.signature);
+    appendRecord(list, std::move(record));
+}
+
+void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) {
+    if (!list) {
+        return;
+    }
+    const RecordChildren r = readChildren(*_state, node, WithFramework);
+    if (isEmpty(r.frameworkName)) {
+        _state->emit(Code::CallDeclarationNoFramework, node);
+        return;
+    }
+    if (isEmpty(r.signature)) {
+        _state->emit(Code::CallDeclarationNoSignature, node);
+        return;
+    }
+    auto record = kolt::detail::newRecord<CallDeclaration>();
+    record->frameworkName = kolt::detail::decodedCopy(r.frameworkName);
+    record->className = kolt::detail::decodedCopy(r.className);
+    record->methodOrFunctionSign = kolt::detail::decodedCopy(r.signature);
+    appendRecord(list, std::move(record));
+}

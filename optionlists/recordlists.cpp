@@ -1,0 +1,85 @@
+// Lists of records: call lists and detection lists, one per list element name.
+#include "../settings/load_state.h"
+#include "../settings/text.h"
+#include "../settings/walk.h"
+#include "registry.h"
+
+namespace {
+
+using kolt::detail::Code;
+
+// Registers (or finds) the list named after `node` and hands each child bearing
+// `itemName` to `parseItem`; other children are unexpected nodes.
+template <class List, class ParseItem>
+void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAXXMLNode node,
+                    const char* itemName, ParseItem parseItem) {
+    const char* name = node.GetTag();
+    if (kolt::detail::isEmpty(name)) {
+        return;
+    }
+    if (node.GetFirstAttr()) {
+        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
+    }
+    List* list = kolt::detail::getOrCreateList<List>(registry, name);
+    if (!list) {
+        return;
+    }
+    kolt::detail::forEachChild(node, [&](GAXXMLNode item) {
+        if (kolt::detail::sameText(item.GetTag(), itemName)) {
+            parseItem(item, list);
+        } else {
+            state.emit(Code::UnexpectedNode, item);
+        }
+    });
+}
+
+} // namespace
+
+void koltSettingManager::parseFinalListOfCallWithSpecificArg(GAXXMLNode node) {
+    readRecordList<GAXListPtrCallWithSpecificArg>(
+        *_state, _callWithSpecificArgLists, node, "CallWithSpecificArg",
+        [this](GAXXMLNode item, GAXListPtrCallWithSpecificArg* list) {
+            parseFinalCallWithSpecificArg(item, list);
+        });
+}
+
+void koltSettingManager::parseFinalListOfCall(GAXXMLNode node) {
+    readRecordList<GAXListPtrCall>(
+        *_state, _callLists, node, "Call",
+        [this](GAXXMLNode item, GAXListPtrCall* list) { parseFinalCall(item, list); });
+}
+
+void koltSettingManager::parseFinalListOfCallDeclaration(GAXXMLNode node) {
+    readRecordList<GAXListPtrCallDeclaration>(
+        *_state, _callDeclarationLists, node, "CallDeclaration",
+        [this](GAXXMLNode item, GAXListPtrCallDeclaration* list) { parseFinalCallDeclaration(item, list); });
+}
+
+void koltSettingManager::parseFinalListOfClassDetection(GAXXMLNode node) {
+    readRecordList<GAXListPtrkoltClassDetection>(*_state, _entityDetectionLists, node, "ClassDetection",
+                                                 [this](GAXXMLNode item, GAXListPtrkoltClassDetection* list) {
+                                                     parseFinalClassDetection(item, list);
+                                                 });
+}
+
+void koltSettingManager::parseFinalListOfInterfaceDetection(GAXXMLNode node) {
+    readRecordList<GAXListPtrkoltInterfaceDetection>(
+        *_state, _entityDetectionLists, node, "InterfaceDetection",
+        [this](GAXXMLNode item, GAXListPtrkoltInterfaceDetection* list) {
+            parseFinalInterfaceDetection(item, list);
+        });
+}
+
+void koltSettingManager::parseFinalListOfMethodDetection(GAXXMLNode node) {
+    readRecordList<GAXListPtrkoltMethodDetection>(
+        *_state, _entityDetectionLists, node, "MethodDetection",
+        [this](GAXXMLNode item, GAXListPtrkoltMethodDetection* list) {
+            parseFinalMethodDetection(item, list);
+        });
+}
+
+void koltSettingManager::parseFinalListOfWordDetection(GAXXMLNode node) {
+    readRecordList<GAXListPtrkoltWordDetection>(
+        *_state, _entityDetectionLists, node, "WordDetection",
+        [this](GAXXMLNode item, GAXListPtrkoltWordDetection* list) { parseFinalWordDetection(item, list); });
+}

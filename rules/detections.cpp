@@ -1,0 +1,188 @@
+// Entity-detection rules and their process-wide tables of permitted uses.
+#include <koltSettings/host/streams.h>
+#include <koltSettings/rules/detections.h>
+
+#include "../settings/text.h"
+
+#include <mutex>
+
+namespace {
+
+// Serialises the filling of the permitted-use tables; the done flags are read with
+// acquire and written with release so that a thread seeing a flag set sees the table.
+std::mutex& useTablesMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+int loadFlag(const int& flag) noexcept {
+    return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
+}
+
+// Empties `table`, appends `names` and sets `done`: on the first call whatever `force`,
+// afterwards only when `force` is exactly 1.
+template <std::size_t N>
+void fillUseTable(TAIndex& table, int& done, int force, const char* const (&names)[N]) {
+    if (loadFlag(done) != 0 && force != 1) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(useTablesMutex());
+    if (__atomic_load_n(&done, __ATOMIC_RELAXED) != 0 && force != 1) {
+        return; // filled by another thread meanwhile
+    }
+    table.Reset();
+    for (const char* name : names) {
+        if (name) {
+            table.Append(name, nullptr);
+        }
+    }
+    __atomic_store_n(&done, 1, __ATOMIC_RELEASE);
+}
+
+constexpr const char* kClassUses[] = {"Derivation",  "MethodOrFunctionArgument", "DataMemberOrLocalVar",
+                                      "CastInto",    "IncludeOfHeader",          "New",
+                                      "StaticMember"};
+constexpr const char* kInterfaceUses[] = {"Derivation",  "MethodOrFunctionArgument", "DataMemberOrLocalVar",
+                                          "CastInto",    "IncludeOfHeader",          "TIE",
+                                          "StaticMember"};
+constexpr const char* kNoUses[] = {nullptr}; // words permit no use
+
+int isKey(const TAIndex& table, const char* use) noexcept {
+    return table.IsIn(use) >= 0 ? 1 : 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+koltEntityDetection::koltEntityDetection(const char* name, const char* replacement)
+    : _replacementName(kolt::detail::copyText(replacement)), _name(nullptr) {
+    try {
+        _name = kolt::detail::copyText(name);
+    } catch (...) {
+        kolt::detail::freeText(_replacementName);
+        throw;
+    }
+}
+
+koltEntityDetection::~koltEntityDetection() {
+    kolt::detail::freeText(_name);
+    kolt::detail::freeText(_replacementName);
+    // Values stored by addUse are null; nothing else is owned through the index.
+}
+
+int koltEntityDetection::addUse(const char* use) {
+    if (kolt::detail::isEmpty(use) || !isAUse(use)) {
+        return -1;
+    }
+    if (_usesToDetect.IsIn(use) >= 0) {
+        return 1;
+    }
+    _usesToDetect.Append(use, nullptr);
+    return 0;
+}
+
+int koltEntityDetection::isUseToDetect(const char* use) const {
+    if (kolt::detail::isEmpty(use)) {
+        return -1;
+    }
+    return _usesToDetect.IsIn(use) >= 0 ? 1 : 0;
+}
+
+void koltEntityDetection::display() const {
+    rzStdout << "------ Affichage d'entityDetection ------" << endl;
+    rzStdout << "\t\tNom : " << getName() << endl;
+    if (_replacementName) {
+        rzStdout << "\t\tA remplacer par : " << getReplacementName() << endl;
+    }
+    rzStdout << "\t\tUtilisations prohibees : ";
+    displayUsesToDetect();
+    rzStdout << endl;
+    rzStdout << "-----------------------------------------" << endl;
+}
+
+void koltEntityDetection::displayUsesToDetect() const {
+    for (int i = 0; i < _usesToDetect.Size(); ++i) {
+        rzStdout << _usesToDetect.GetName(i) << " - ";
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+TAIndex koltClassDetection::_classUses;
+int koltClassDetection::_isClassUsesInitDone = 0;
+
+koltClassDetection::~koltClassDetection() = default;
+
+const char* koltClassDetection::getDetectionType() const {
+    return "ClassDetection";
+}
+
+int koltClassDetection::isAUse(const char* use) const {
+    return isKey(_classUses, use);
+}
+
+void koltClassDetection::initPossibleClassUses(int force) {
+    fillUseTable(_classUses, _isClassUsesInitDone, force, kClassUses);
+}
+
+TAIndex koltInterfaceDetection::_interfaceUses;
+int koltInterfaceDetection::_isInterfaceUsesInitDone = 0;
+
+koltInterfaceDetection::~koltInterfaceDetection() = default;
+
+const char* koltInterfaceDetection::getDetectionType() const {
+    return "InterfaceDetection";
+}
+
+int koltInterfaceDetection::isAUse(const char* use) const {
+    return isKey(_interfaceUses, use);
+}
+
+void koltInterfaceDetection::initPossibleInterfaceUses(int force) {
+    fillUseTable(_interfaceUses, _isInterfaceUsesInitDone, force, kInterfaceUses);
+}
+
+TAIndex koltWordDetection::_wordUses;
+int koltWordDetection::_isWordUsesInitDone = 0;
+
+koltWordDetection::~koltWordDetection() = default;
+
+const char* koltWordDetection::getDetectionType() const {
+    return "koltWordDetection";
+}
+
+int koltWordDetection::isAUse(const char* use) const {
+    return isKey(_wordUses, use);
+}
+
+void koltWordDetection::initPossibleClassUses(int force) {
+    fillUseTable(_wordUses, _isWordUsesInitDone, force, kNoUses);
+}
+
+// ---------------------------------------------------------------------------------------
+
+TAIndex koltMethodDetection::_methodUses;
+
+koltMethodDetection::koltMethodDetection(const char* name, const char* className, int argCount,
+                                         const char* replacement)
+    : koltEntityDetection(name, replacement), _className(nullptr), _argCount(argCount),
+      _isAllClassMethodDetection(0) {
+    if (kolt::detail::sameText(className, "RootClass")) {
+        _isAllClassMethodDetection = 1;
+    } else if (!kolt::detail::isEmpty(className)) {
+        _className = kolt::detail::copyText(className);
+    }
+}
+
+koltMethodDetection::~koltMethodDetection() {
+    kolt::detail::freeText(_className);
+}
+
+const char* koltMethodDetection::getDetectionType() const {
+    return "MethodDetection";
+}
+
+int koltMethodDetection::isAUse(const char* use) const {
+    return isKey(_methodUses, use);
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs; with --ci, also those of every CI job.
+# Only packages that dpkg reports missing are installed, after one apt-get update.
+set -euo pipefail
+
+packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev)
+if [[ "${1:-}" == "--ci" ]]; then
+    packages+=(clang-format)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+echo "installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,115 @@
+// Loading a settings document: the path check, the parse and the walk of the root.
+#include "load_state.h"
+#include "text.h"
+
+#include <koltSettings/host/streams.h>
+
+#include <new>
+
+namespace {
+
+using kolt::detail::Code;
+using kolt::detail::sameText;
+
+// Clears the running parser when the walk ends, however it ends.
+struct ParserScope {
+    const RUVXMLParser*& slot;
+    ParserScope(const RUVXMLParser*& s, const RUVXMLParser* parser) : slot(s) { slot = parser; }
+    ~ParserScope() { slot = nullptr; }
+    ParserScope(const ParserScope&) = delete;
+    ParserScope& operator=(const ParserScope&) = delete;
+};
+
+} // namespace
+
+int koltSettingManager::loadFromXmlFile(const char* path) {
+    LoadState& state = *_state;
+    state.start(path);
+    if (!TAFileName(path).IsFile()) {
+        state.report.outcome = koltLoadReport::NotAFile;
+        return 1;
+    }
+    RUVXMLParser parser;
+    parser.KeepLineIndex(state.observer != nullptr);
+    const GAXXMLNode root = parser.LoadFromFile(path);
+    ParserScope scope(state.parser, &parser);
+    return walkDocument(root, parser.GetStatus());
+}
+
+int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size, const char* documentName) {
+    LoadState& state = *_state;
+    state.start(documentName);
+    RUVXMLParser parser;
+    parser.KeepLineIndex(state.observer != nullptr);
+    const GAXXMLNode root = parser.LoadFromMemory(data, size);
+    ParserScope scope(state.parser, &parser);
+    return walkDocument(root, parser.GetStatus());
+}
+
+int koltSettingManager::loadFromXmlRoot(GAXXMLNode root, const char* documentName) {
+    _state->start(documentName);
+    return walkDocument(root, RUVXMLParser::Parsed);
+}
+
+int koltSettingManager::walkDocument(GAXXMLNode root, int parseStatus) {
+    LoadState& state = *_state;
+    koltLoadReport& report = state.report;
+    switch (parseStatus) {
+    case RUVXMLParser::Parsed:
+        report.outcome = koltLoadReport::Loaded;
+        break;
+    case RUVXMLParser::Malformed:
+        report.outcome = koltLoadReport::Malformed;
+        if (state.parser) {
+            report.parseError = state.parser->GetErrorDescription();
+            state.parser->GetLineColumn(state.parser->GetErrorOffset(), report.parseErrorLine,
+                                        report.parseErrorColumn);
+        }
+        break;
+    case RUVXMLParser::OutOfMemory:
+        report.outcome = koltLoadReport::OutOfMemory;
+        break;
+    default:
+        report.outcome = koltLoadReport::Unreadable;
+        break;
+    }
+    try {
+        void* cookie = root.GetFirstNode();
+        while (cookie) {
+            const GAXXMLNode child = root.GetNextNode(cookie);
+            const char* tag = child.GetTag();
+            if (sameText(tag, "RunType")) {
+                parseRunType(child);
+            } else if (sameText(tag, "ReportSet")) {
+                parseReportSet(child);
+            } else if (sameText(tag, "OptionLists")) {
+                parseOptionLists(child);
+            } else {
+                state.emit(Code::UnknownTopLevelElement, child, {state.documentName.c_str()});
+                report.outcome = koltLoadReport::Stopped;
+                return 1;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // Everything appended so far is complete and owned; the rest of the file is lost.
+        report.outcome = koltLoadReport::OutOfMemory;
+        return 1;
+    }
+    return 0;
+}
+
+void koltSettingManager::printXmlPath(GAXXMLNode node, int endLine) {
+    std::string path;
+    kolt::detail::appendPath(path, node);
+    if (endLine) {
+        path += '\n';
+    }
+    rzStderr.write(path.data(), path.size());
+    if (endLine) {
+        rzStderr.flush();
+    }
+}
+
+int koltSettingManager::isFinalNode(GAXXMLNode node) {
+    return node.GetFirstAttr() == nullptr && node.GetFirstNode() == nullptr ? 1 : 0;
+}

@@ -1,0 +1,33 @@
+// Per-manager state behind the loading steps: diagnostics routing and scratch buffers.
+#ifndef KOLTSETTINGS_SETTINGS_LOAD_STATE_H
+#define KOLTSETTINGS_SETTINGS_LOAD_STATE_H
+
+#include "messages.h"
+
+#include <koltSettings/settings/manager.h>
+
+#include <initializer_list>
+#include <string>
+
+struct koltSettingManager::LoadState {
+    koltDiagnosticObserver* observer = nullptr;
+    koltLoadReport report;
+    std::string documentName;             // as given to the running load
+    const RUVXMLParser* parser = nullptr; // of the running load, for line numbers
+    std::string text;                     // diagnostic being written
+    std::string line;                     // observer copies
+    std::string path;
+
+    // Begins the report of a new load.
+    void start(const char* name) {
+        report = koltLoadReport();
+        documentName = name ? name : "";
+    }
+
+    // Writes one diagnostic record on rzStderr: the error line of `code` with its
+    // arguments, the dtd line when the code has one, and the path of `node`; hands the
+    // same to the observer. Every diagnostic of the loader goes through here.
+    void emit(kolt::detail::Code code, GAXXMLNode node, std::initializer_list<const char*> args = {});
+};
+
+#endif

@@ -1,0 +1,89 @@
+// koltSettingManager: construction, destruction and the checker's queries.
+#include "../optionlists/owned_records.h"
+#include "load_state.h"
+#include "text.h"
+
+namespace {
+
+template <class List>
+List* lookUp(const TAIndex& registry, const char* name) {
+    if (kolt::detail::isEmpty(name)) {
+        return nullptr;
+    }
+    const int pos = registry.IsIn(name);
+    return pos < 0 ? nullptr : static_cast<List*>(registry.GetValue(pos));
+}
+
+// Releases every record of every list of a call-record registry, then the lists.
+template <class List>
+void releaseRecords(const TAIndex& registry) {
+    for (int i = 0; i < registry.Size(); ++i) {
+        auto* list = static_cast<List*>(registry.GetValue(i));
+        if (!list) {
+            continue;
+        }
+        for (int pos = 1; pos <= list->Size(); ++pos) {
+            if (auto* record = (*list)[pos]) {
+                kolt::detail::RecordDeleter()(record);
+            }
+        }
+        delete list;
+    }
+}
+
+} // namespace
+
+koltSettingManager::koltSettingManager()
+    : _typeOfRun(3), _reportTestFw(0), _state(std::make_unique<LoadState>()) {}
+
+koltSettingManager::~koltSettingManager() {
+    for (int i = 0; i < _stringLists.Size(); ++i) {
+        delete static_cast<GAXListValGAXString*>(_stringLists.GetValue(i));
+    }
+    releaseRecords<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists);
+    releaseRecords<GAXListPtrCall>(_callLists);
+    releaseRecords<GAXListPtrCallDeclaration>(_callDeclarationLists);
+    for (int i = 0; i < _entityDetectionLists.Size(); ++i) {
+        auto* list = static_cast<GAXListPtrkoltEntityDetection*>(_entityDetectionLists.GetValue(i));
+        if (!list) {
+            continue;
+        }
+        for (int pos = 1; pos <= list->Size(); ++pos) {
+            delete (*list)[pos];
+        }
+        delete list;
+    }
+}
+
+GAXListValGAXString* koltSettingManager::getGAXListOfGAXString(const char* name) const {
+    return lookUp<GAXListValGAXString>(_stringLists, name);
+}
+
+GAXListPtrCallWithSpecificArg* koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const {
+    return lookUp<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists, name);
+}
+
+GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const {
+    return lookUp<GAXListPtrCall>(_callLists, name);
+}
+
+GAXListPtrCallDeclaration* koltSettingManager::getGAXListOfCallDeclaration(const char* name) const {
+    return lookUp<GAXListPtrCallDeclaration>(_callDeclarationLists, name);
+}
+
+GAXListPtrkoltEntityDetection* koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
+    // Detection lists of every kind are registered as GAXListPtrkoltEntityDetection*.
+    return lookUp<GAXListPtrkoltEntityDetection>(_entityDetectionLists, name);
+}
+
+int koltSettingManager::report(const char* name) const {
+    return !kolt::detail::isEmpty(name) && _activeReports.IsIn(name) >= 0 ? 1 : 0;
+}
+
+void koltSettingManager::setDiagnosticObserver(koltDiagnosticObserver* observer) noexcept {
+    _state->observer = observer;
+}
+
+const koltLoadReport& koltSettingManager::lastLoadReport() const noexcept {
+    return _state->report;
+}

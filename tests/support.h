@@ -1,0 +1,64 @@
+// Test helpers: loading snippets and files with their output captured.
+#ifndef KOLTSETTINGS_TESTS_SUPPORT_H
+#define KOLTSETTINGS_TESTS_SUPPORT_H
+
+#include <koltSettings/koltSettings.h>
+
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolt::test {
+
+// Captures what rzStderr and rzStdout receive while a function runs.
+struct Captured {
+    std::string err;
+    std::string out;
+};
+Captured capture(const std::function<void()>& run);
+
+// A manager after one or more loads, with everything the loads wrote.
+struct Loaded {
+    std::unique_ptr<koltSettingManager> manager = std::make_unique<koltSettingManager>();
+    std::vector<int> results;
+    std::string err;
+    std::string out;
+
+    // The manager's registries as koltDumpText lists them.
+    std::string state() const;
+};
+
+// Loads each document in turn into one manager, from memory, named "settings.xml".
+Loaded loadXml(const std::vector<std::string>& documents);
+inline Loaded loadXml(const std::string& document) {
+    return loadXml(std::vector<std::string>{document});
+}
+// Loads files in turn into one manager, through loadFromXmlFile.
+Loaded loadFiles(const std::vector<std::string>& paths);
+
+// Wraps a body in <Settings>...</Settings>.
+std::string settings(std::string_view body);
+
+// A scratch directory removed at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return _path; }
+    // Writes a file in the directory and returns its path.
+    std::string write(const std::string& name, std::string_view content) const;
+
+private:
+    std::string _path;
+};
+
+std::string readFile(const std::string& path);
+
+} // namespace kolt::test
+
+#endif

@@ -5,8 +5,12 @@
 
 #include <pugixml.hpp>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -157,23 +161,22 @@ GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) {
     if (!path) {
         return GAXXMLNode();
     }
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return GAXXMLNode();
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
         return GAXXMLNode();
     }
     // Size the buffer from the file's length, one byte more so that reading to the end
     // needs no second buffer; still read until end of file, in case the length changed.
-    std::size_t capacity = 4096;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file);
-        if (end >= 0) {
-            capacity = static_cast<std::size_t>(end) + 1;
-        }
-        std::rewind(file);
-    }
+    std::size_t capacity = static_cast<std::size_t>(info.st_size) + 1;
     auto deallocate = pugi::get_memory_deallocation_function();
     char* buffer = static_cast<char*>(impl.allocate(capacity));
     std::size_t size = 0;
+    bool failed = false;
     while (buffer) {
         if (size == capacity) {
             char* grown = static_cast<char*>(impl.allocate(capacity * 2));
@@ -185,19 +188,24 @@ GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) {
             buffer = grown;
             continue;
         }
-        const std::size_t got = std::fread(buffer + size, 1, capacity - size, file);
-        size += got;
+        const ssize_t got = ::read(fd, buffer + size, capacity - size);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            failed = true;
+            break;
+        }
         if (got == 0) {
             break;
         }
+        size += static_cast<std::size_t>(got);
     }
+    ::close(fd);
     if (!buffer) {
-        std::fclose(file);
         impl.status = OutOfMemory;
         return GAXXMLNode();
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
     if (failed) {
         deallocate(buffer);
         return GAXXMLNode();

@@ -28,6 +28,10 @@ TEST(LoadFile, PathsThatAreNotFilesReturnOneSilently) {
     EXPECT_EQ(m.loadFromXmlFile(nullptr), 1);
 }
 
+// The start of an executable: NUL bytes, control characters, no markup.
+const char kGarbage[] = "\x7f"
+                        "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\x00>\x00\x01\x00";
+
 TEST(LoadFile, DocumentsWithoutElementsReturnZeroSilently) {
     TempDir dir;
     const struct {
@@ -36,11 +40,7 @@ TEST(LoadFile, DocumentsWithoutElementsReturnZeroSilently) {
         koltLoadReport::Outcome outcome;
     } rows[] = {
         {"empty", "", koltLoadReport::Malformed},
-        {"garbage",
-         std::string("\x7f"
-                     "ELF\x02\x01\x01\0\0\0\x03\x00>\x00",
-                     16),
-         koltLoadReport::Malformed},
+        {"garbage", std::string(kGarbage, sizeof kGarbage - 1), koltLoadReport::Malformed},
         {"text", "just some words", koltLoadReport::Malformed},
         {"truncated", "<Settings><RunType TypeOfRun=\"Check\"/><ReportSet>", koltLoadReport::Malformed},
         {"root only", "<Settings/>", koltLoadReport::Loaded},

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace kolt::detail {
@@ -28,11 +27,6 @@ inline void freeText(char*& text) noexcept {
     std::free(text);
     text = nullptr;
 }
-
-struct FreeText {
-    void operator()(char* text) const noexcept { std::free(text); }
-};
-using OwnedText = std::unique_ptr<char, FreeText>;
 
 // Decodes &amp; &lt; &gt; &quot; &apos; in place, in that order, in linear time. Null
 // and empty texts are returned untouched.

@@ -9,7 +9,9 @@
 #include <initializer_list>
 #include <string>
 
-struct koltSettingManager::LoadState {
+// Hidden here rather than in the public header: there it would hide the manager too
+// when a consumer compiles the header with default visibility (static library).
+struct KOLT_LOCAL koltSettingManager::LoadState {
     koltDiagnosticObserver* observer = nullptr;
     koltLoadReport report;
     std::string documentName;             // as given to the running load

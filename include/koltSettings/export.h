@@ -16,4 +16,12 @@
 #define KOLT_API __attribute__((visibility("default")))
 #endif
 
+// KOLT_LOCAL keeps a private member of an exported class out of the library's
+// interface: only the library calls it, so it needs no dynamic symbol.
+#if defined(_WIN32)
+#define KOLT_LOCAL
+#else
+#define KOLT_LOCAL __attribute__((visibility("hidden")))
+#endif
+
 #endif

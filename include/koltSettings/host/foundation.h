@@ -113,11 +113,11 @@ private:
     };
     struct Chunk;
     struct ChunkDeleter {
-        void operator()(Chunk* chunk) const noexcept;
+        KOLT_LOCAL void operator()(Chunk* chunk) const noexcept;
     };
 
-    const char* storeName(const char* name, std::size_t length);
-    void rehash(std::size_t slotCount);
+    KOLT_LOCAL const char* storeName(const char* name, std::size_t length);
+    KOLT_LOCAL void rehash(std::size_t slotCount);
 
     std::vector<Entry> _entries;
     std::vector<std::int32_t> _slots;            // open addressing, -1 = free; empty while the index is small

@@ -115,8 +115,8 @@ public:
     struct LoadState; // internal
 
 private:
-    int walkDocument(GAXXMLNode root, int parseStatus);
-    void parseGroup(GAXXMLNode node, int group);
+    KOLT_LOCAL int walkDocument(GAXXMLNode root, int parseStatus);
+    KOLT_LOCAL void parseGroup(GAXXMLNode node, int group);
 
     std::unique_ptr<LoadState> _state;
 };

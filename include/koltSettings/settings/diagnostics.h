@@ -9,7 +9,8 @@
 #include <string>
 
 // One code per kind of problem. Values are stable: a code is never renumbered or
-// reused, new kinds are added just before Count.
+// reused, new kinds are added just before Count. docs/settings-guide.md tells, for each,
+// what it means and how to fix it.
 enum class koltDiagnosticCode : int {
     UnknownTopLevelElement = 0,     // KS001 a root child other than RunType, ReportSet, OptionLists
     RunTypeAttributeNameNull,       // KS002

@@ -1,0 +1,59 @@
+// Diagnostics as kolt-settings reports them: the loader's, with position, path and hint,
+// and its own about files it could not load. Written as gnu lines, JSON Lines or SARIF.
+#ifndef KOLTSETTINGS_TOOLS_FINDINGS_H
+#define KOLTSETTINGS_TOOLS_FINDINGS_H
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace kolt::tool {
+
+// Codes of kolt-settings itself, after the loader's KS001...: a FILE it could not load.
+struct ToolCode {
+    const char* code;
+    const char* summary;
+};
+inline constexpr ToolCode kNotAFile{"KT001", "the path names no regular file"};
+inline constexpr ToolCode kUnreadable{"KT002", "the file cannot be read"};
+inline constexpr ToolCode kMalformed{"KT003", "the file is not well-formed XML"};
+inline constexpr ToolCode kOutOfMemory{"KT004", "memory ran out while loading the file"};
+inline constexpr const ToolCode* kToolCodes[] = {&kNotAFile, &kUnreadable, &kMalformed, &kOutOfMemory};
+
+struct Finding {
+    std::string file;
+    int line = 0;   // 1-based; 0 when unknown
+    int column = 0; // 1-based, in characters; 0 when unknown
+    std::string code;
+    std::string message; // one line
+    std::string hint;    // "" for none
+    // Loader diagnostics only:
+    std::string path;        // indexed element path
+    std::string legacy;      // the error line(s) exactly as the loader writes them
+    std::string printedPath; // the path line as the loader writes it
+};
+
+// "file:line:column: error: message; hint [code] at path"
+std::string gnuLine(const Finding& f);
+// One JSON object on one line, without the line end.
+std::string jsonLine(const Finding& f);
+// A SARIF 2.1.0 log of every finding, with a rule per code.
+void writeSarif(std::ostream& out, const std::vector<Finding>& findings, const std::string& version);
+
+// The 1-based character column of a 1-based byte column, from the file's own bytes
+// (read once); the byte column when the file cannot be read.
+class CharacterColumns {
+public:
+    explicit CharacterColumns(std::string path) : _path(std::move(path)) {}
+    int column(int line, int byteColumn);
+
+private:
+    std::string _path;
+    bool _read = false;
+    std::string _bytes;
+    std::vector<std::size_t> _lineStarts;
+};
+
+} // namespace kolt::tool
+
+#endif

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -141,8 +142,9 @@ std::string bundledExample() {
         std::string dir(exe, static_cast<std::size_t>(n));
         dir.erase(dir.rfind('/') + 1);
         const std::string installed = dir + KOLT_EXAMPLE_FROM_BINDIR;
-        if (TAFileName(installed.c_str()).IsFile()) {
-            return installed;
+        char resolved[PATH_MAX];
+        if (TAFileName(installed.c_str()).IsFile() && ::realpath(installed.c_str(), resolved)) {
+            return resolved; // without "bin/.." in what the diagnostics show
         }
     }
     if (TAFileName(KOLT_SOURCE_EXAMPLE).IsFile()) {

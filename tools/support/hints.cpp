@@ -67,12 +67,15 @@ std::string didYouMean(std::string_view word, const std::string& match) {
         return {};
     }
     return "did you mean " + quoted(match) + "?" +
-           (equalIgnoringCase(word, match) ? " Names are case-sensitive" : "");
+           (equalIgnoringCase(word, match) ? " Letter case matters" : "");
 }
 
-std::string valueHint(std::string_view value, const std::vector<std::string>& values) {
-    const std::string match = closest(value, values);
-    return match.empty() ? "the value is " + enumerate(values) : didYouMean(value, match);
+// "Activate is 'yes'; it takes 'true' or 'false'", and a hint when the value is near one.
+void explainValue(Explainer::Explanation& e, const std::string& attribute, std::string_view value,
+                  const std::vector<std::string>& values, const std::string& where = {}) {
+    e.message = attribute + " is " + quoted(value) + where + "; " +
+                (values.size() == 1 ? "its only value is " : "it takes ") + enumerate(values);
+    e.hint = didYouMean(value, closest(value, values));
 }
 
 } // namespace
@@ -244,15 +247,19 @@ Explainer::Explanation Explainer::explain(const koltDiagnostic& d) {
             const char* name = d.node.GetAttrName(cookie);
             const char* value = d.node.GetAttrValue(cookie);
             if (name && value && std::strcmp(name, "TypeOfRun") == 0 && std::strcmp(value, "Check") != 0) {
-                e.hint = valueHint(value, {"Check"});
+                explainValue(e, "TypeOfRun", value, {"Check"});
                 break;
             }
         }
         break;
     case Code::ReportTestFwInvalid:
+        explainValue(e, "ReportTestFw", quotedValue(d.message), {"true", "false"});
+        break;
     case Code::ReportActivateInvalid:
+        explainValue(e, "Activate", quotedValue(d.message), {"true", "false"});
+        break;
     case Code::ProhibitedValueInvalid:
-        e.hint = valueHint(quotedValue(d.message), {"true", "false"});
+        explainValue(e, "prohibited", quotedValue(d.message), {"true", "false"}, " on " + quoted(tag));
         break;
     case Code::ClassUseRefused:
     case Code::InterfaceUseRefused: {

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -201,7 +202,11 @@ bool loadFailure(const std::string& file, const koltLoadReport& report, Finding&
 // Where findings go, in the chosen format, up to the limit.
 class Output {
 public:
-    explicit Output(const Options& o) : _format(o.format), _max(o.maxDiagnostics) {}
+    explicit Output(const Options& o) : _format(o.format), _max(o.maxDiagnostics) {
+        if (_format == Format::Sarif) {
+            _sarif = std::make_unique<kolt::tool::SarifLog>(std::cout, KOLT_VERSION);
+        }
+    }
 
     bool full() {
         if (_max > 0 && _written >= _max) {
@@ -230,19 +235,19 @@ public:
             std::cerr << ": " << f.message << '\n';
             break;
         case Format::Gnu:
-            std::cerr << kolt::tool::gnuLine(f) << '\n';
+            std::cerr << kolt::tool::gnuLine(f) + '\n'; // one write: stderr is unbuffered
             break;
         case Format::Json:
             std::cout << kolt::tool::jsonLine(f) << '\n';
             break;
         case Format::Sarif:
-            _sarif.push_back(f);
+            _sarif->add(f);
             break;
         }
     }
     void finish() {
-        if (_format == Format::Sarif) {
-            kolt::tool::writeSarif(std::cout, _sarif, KOLT_VERSION);
+        if (_sarif) {
+            _sarif->finish();
         }
         std::cout.flush();
         if (_suppressed > 0) {
@@ -256,7 +261,7 @@ private:
     long _max;
     long _written = 0;
     long _suppressed = 0;
-    std::vector<Finding> _sarif;
+    std::unique_ptr<kolt::tool::SarifLog> _sarif;
 };
 
 // Turns each loader diagnostic into a finding while its element is at hand.

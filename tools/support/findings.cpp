@@ -81,9 +81,8 @@ std::string jsonLine(const Finding& f) {
     return json.take();
 }
 
-void writeSarif(std::ostream& out, const std::vector<Finding>& findings, const std::string& version) {
-    std::vector<std::string> ids;
-    JsonWriter json(true);
+SarifLog::SarifLog(std::ostream& out, const std::string& version) : _out(out) {
+    JsonWriter& json = _json;
     json.beginObject();
     json.key("$schema").value("https://json.schemastore.org/sarif-2.1.0.json");
     json.key("version").value("2.1.0");
@@ -93,7 +92,7 @@ void writeSarif(std::ostream& out, const std::vector<Finding>& findings, const s
     json.key("version").value(version);
     json.key("rules").beginArray();
     auto rule = [&](const char* id, const char* summary) {
-        ids.emplace_back(id);
+        _ruleIds.emplace_back(id);
         json.beginObject();
         json.key("id").value(id);
         json.key("shortDescription").beginObject().key("text").value(summary).endObject();
@@ -110,39 +109,47 @@ void writeSarif(std::ostream& out, const std::vector<Finding>& findings, const s
     json.endArray().endObject().endObject(); // rules, driver, tool
     json.key("columnKind").value("unicodeCodePoints");
     json.key("results").beginArray();
-    for (const Finding& f : findings) {
-        json.beginObject();
-        json.key("ruleId").value(f.code);
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            if (ids[i] == f.code) {
-                json.key("ruleIndex").value(static_cast<std::int64_t>(i));
-            }
+    json.flushTo(_out);
+}
+
+void SarifLog::add(const Finding& f) {
+    JsonWriter& json = _json;
+    json.beginObject();
+    json.key("ruleId").value(f.code);
+    for (std::size_t i = 0; i < _ruleIds.size(); ++i) {
+        if (_ruleIds[i] == f.code) {
+            json.key("ruleIndex").value(static_cast<std::int64_t>(i));
         }
-        json.key("level").value("error");
-        json.key("message").beginObject().key("text").value(f.hint.empty() ? f.message
-                                                                           : f.message + "; " + f.hint);
-        json.endObject();
-        json.key("locations").beginArray().beginObject();
-        json.key("physicalLocation").beginObject();
-        json.key("artifactLocation").beginObject().key("uri").value(uriOf(f.file)).endObject();
-        if (f.line > 0) {
-            json.key("region").beginObject().key("startLine").value(f.line);
-            if (f.column > 0) {
-                json.key("startColumn").value(f.column);
-            }
-            json.endObject();
+    }
+    json.key("level").value("error");
+    json.key("message").beginObject().key("text").value(f.hint.empty() ? f.message
+                                                                       : f.message + "; " + f.hint);
+    json.endObject();
+    json.key("locations").beginArray().beginObject();
+    json.key("physicalLocation").beginObject();
+    json.key("artifactLocation").beginObject().key("uri").value(uriOf(f.file)).endObject();
+    if (f.line > 0) {
+        json.key("region").beginObject().key("startLine").value(f.line);
+        if (f.column > 0) {
+            json.key("startColumn").value(f.column);
         }
-        json.endObject(); // physicalLocation
-        if (!f.path.empty()) {
-            json.key("logicalLocations").beginArray().beginObject();
-            json.key("fullyQualifiedName").value(f.path).key("kind").value("element");
-            json.endObject().endArray();
-        }
-        json.endObject().endArray(); // location, locations
         json.endObject();
     }
-    json.endArray().endObject().endArray().endObject(); // results, run, runs, log
-    out << json.str() << '\n';
+    json.endObject(); // physicalLocation
+    if (!f.path.empty()) {
+        json.key("logicalLocations").beginArray().beginObject();
+        json.key("fullyQualifiedName").value(f.path).key("kind").value("element");
+        json.endObject().endArray();
+    }
+    json.endObject().endArray(); // location, locations
+    json.endObject();
+    json.flushTo(_out);
+}
+
+void SarifLog::finish() {
+    _json.endArray().endObject().endArray().endObject(); // results, run, runs, log
+    _json.flushTo(_out);
+    _out << '\n';
 }
 
 int CharacterColumns::column(int line, int byteColumn) {

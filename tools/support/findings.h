@@ -3,6 +3,8 @@
 #ifndef KOLTSETTINGS_TOOLS_FINDINGS_H
 #define KOLTSETTINGS_TOOLS_FINDINGS_H
 
+#include "json.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -37,8 +39,19 @@ struct Finding {
 std::string gnuLine(const Finding& f);
 // One JSON object on one line, without the line end.
 std::string jsonLine(const Finding& f);
-// A SARIF 2.1.0 log of every finding, with a rule per code.
-void writeSarif(std::ostream& out, const std::vector<Finding>& findings, const std::string& version);
+// A SARIF 2.1.0 log with a rule per code and a result per finding, written as findings
+// come.
+class SarifLog {
+public:
+    SarifLog(std::ostream& out, const std::string& version);
+    void add(const Finding& f);
+    void finish();
+
+private:
+    std::ostream& _out;
+    JsonWriter _json{true};
+    std::vector<std::string> _ruleIds;
+};
 
 // The 1-based character column of a 1-based byte column, from the file's own bytes
 // (read once); the byte column when the file cannot be read.

@@ -28,13 +28,25 @@ std::string quoted(std::string_view name) {
 }
 
 // "'a'", "'a' or 'b'", "'a', 'b' or 'c'", and a trailing "..." past `most` names.
-std::string enumerate(const std::vector<std::string>& names, std::size_t most = 4) {
+std::string enumerate(const std::vector<std::string>& names, std::size_t most = 4, bool quote = true) {
     std::string out;
     const std::size_t shown = std::min(names.size(), most);
     for (std::size_t i = 0; i < shown; ++i) {
-        out += (i == 0 ? "" : i + 1 == shown && shown == names.size() ? " or " : ", ") + quoted(names[i]);
+        out += (i == 0                                    ? ""
+                : i + 1 == shown && shown == names.size() ? " or "
+                                                          : ", ") +
+               (quote ? quoted(names[i]) : names[i]);
     }
     return shown < names.size() ? out + ", ..." : out;
+}
+
+// Where an element of this name may stand: "'Global_OptionLists'", "the root element".
+std::string placesOf(const Schema& schema, const std::string& name) {
+    std::vector<std::string> places;
+    for (const ElementModel* p : schema.parentsOf(name)) {
+        places.push_back(p == &schema.root() ? "the root element" : quoted(p->name));
+    }
+    return enumerate(places, 4, false);
 }
 
 std::vector<std::string> tableNames(const TAIndex& table) {
@@ -105,6 +117,9 @@ std::string closest(std::string_view word, const std::vector<std::string>& candi
     std::string best;
     std::size_t bestDistance = 0;
     for (const std::string& c : candidates) {
+        if (c == word) {
+            continue; // the name itself is no suggestion
+        }
         if (equalIgnoringCase(word, c)) {
             return c;
         }
@@ -147,12 +162,8 @@ std::string Explainer::elementHint(GAXXMLNode node) {
         known = schema.listModel(name); // a prefix-named detection list
     }
     if (known) {
-        std::vector<std::string> parents;
-        for (const ElementModel* p : schema.parentsOf(known->name)) {
-            parents.push_back(p == &schema.root() ? "the root element" : p->name);
-        }
-        if (!parents.empty()) {
-            return quoted(name) + " belongs in " + enumerate(parents);
+        if (const std::string places = placesOf(schema, known->name); !places.empty()) {
+            return quoted(name) + " belongs in " + places;
         }
     }
     if (const std::string match = closest(name, accepted); !match.empty()) {
@@ -163,11 +174,8 @@ std::string Explainer::elementHint(GAXXMLNode node) {
         everything.push_back(e.name);
     }
     if (const std::string match = closest(name, everything); !match.empty()) {
-        std::vector<std::string> parents;
-        for (const ElementModel* p : schema.parentsOf(match)) {
-            parents.push_back(p == &schema.root() ? "the root element" : p->name);
-        }
-        return didYouMean(name, match) + (parents.empty() ? "" : "; it belongs in " + enumerate(parents));
+        const std::string places = placesOf(schema, match);
+        return didYouMean(name, match) + (places.empty() ? "" : "; it belongs in " + places);
     }
     return {};
 }

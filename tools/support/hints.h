@@ -15,7 +15,7 @@ namespace kolt::tool {
 std::size_t editDistance(std::string_view a, std::string_view b);
 
 // The candidate `word` most likely misspells: one equal but for letter case, else the
-// nearest within about a quarter of its length; "" when none is near.
+// nearest within about a quarter of its length; "" when none is near or `word` is one.
 std::string closest(std::string_view word, const std::vector<std::string>& candidates);
 
 // Follows the diagnostics of one load; must see all of them, in order.

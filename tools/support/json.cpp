@@ -1,6 +1,8 @@
 // JSON strings and the writer.
 #include "json.h"
 
+#include <ostream>
+
 namespace kolt::tool {
 
 namespace {
@@ -77,6 +79,11 @@ void appendJsonString(std::string& out, std::string_view text) {
         ++i;
     }
     out += '"';
+}
+
+void JsonWriter::flushTo(std::ostream& out) {
+    out << _out;
+    _out.clear();
 }
 
 void JsonWriter::newline() {

@@ -3,6 +3,7 @@
 #define KOLTSETTINGS_TOOLS_JSON_H
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ public:
 
     const std::string& str() const noexcept { return _out; }
     std::string take() { return std::move(_out); }
+    // Writes what was built so far and goes on from there: long documents need not be
+    // held whole.
+    void flushTo(std::ostream& out);
 
 private:
     JsonWriter& open(char bracket);

@@ -63,6 +63,7 @@ TEST(Suggestions, NearestNameOfTheVocabulary) {
         {"Cast", ""},   {"CastIntoo", "CastInto"},
         {"Tie", "TIE"}, {"Inheritance", ""},
         {"", ""},       {"Derivatoin", "Derivation"},
+        {"New", ""},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(kolt::tool::closest(row.word, uses), row.expected) << row.word;

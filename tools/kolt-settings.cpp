@@ -188,7 +188,8 @@ bool loadFailure(const std::string& file, const koltLoadReport& report, Finding&
         f.code = kolt::tool::kMalformed.code;
         f.message = "not well-formed XML: " + report.parseError;
         f.line = report.parseErrorLine;
-        f.column = kolt::tool::CharacterColumns(file).column(report.parseErrorLine, report.parseErrorColumn);
+        f.column = report.parseErrorColumn;
+        kolt::tool::SourcePositions(file).convert(f.line, f.column);
         return true;
     case koltLoadReport::OutOfMemory:
         f.code = kolt::tool::kOutOfMemory.code;
@@ -268,7 +269,7 @@ private:
 class Collector : public koltDiagnosticObserver {
 public:
     Collector(Output& output, Format format, const std::string& file, std::ostringstream& captured)
-        : _output(output), _format(format), _captured(captured), _columns(file), _file(file) {}
+        : _output(output), _format(format), _captured(captured), _positions(file), _file(file) {}
 
     void onDiagnostic(const koltDiagnostic& d) override {
         if (_format == Format::Default) {
@@ -282,7 +283,8 @@ public:
         Finding f;
         f.file = _file;
         f.line = d.line;
-        f.column = d.line > 0 ? _columns.column(d.line, d.column) : 0;
+        f.column = d.column;
+        _positions.convert(f.line, f.column);
         f.code = d.codeName;
         f.message = e.message;
         f.hint = e.hint;
@@ -296,7 +298,7 @@ private:
     Output& _output;
     Format _format;
     std::ostringstream& _captured;
-    kolt::tool::CharacterColumns _columns;
+    kolt::tool::SourcePositions _positions;
     kolt::tool::Explainer _explainer;
     const std::string& _file;
 };

@@ -4,6 +4,7 @@
 
 #include <koltSettings/settings/diagnostics.h>
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -152,23 +153,60 @@ void SarifLog::finish() {
     _out << '\n';
 }
 
-int CharacterColumns::column(int line, int byteColumn) {
-    if (!_read) {
-        _read = true;
-        std::ifstream in(_path, std::ios::binary);
-        _bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        _lineStarts.push_back(0);
-        for (std::size_t i = 0; i < _bytes.size(); ++i) {
-            if (_bytes[i] == '\n') {
-                _lineStarts.push_back(i + 1);
-            }
+namespace {
+
+// Whether the parser reads these bytes as UTF-8: no byte order mark of UTF-16 or UTF-32,
+// no NUL among the first bytes, and no declaration of Latin-1 (the encodings it converts).
+bool readAsUtf8(const std::string& bytes) {
+    const std::string head = bytes.substr(0, 4);
+    if (head.compare(0, 2, "\xFE\xFF") == 0 || head.compare(0, 2, "\xFF\xFE") == 0 ||
+        head.find('\0') != std::string::npos) {
+        return false;
+    }
+    const std::size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (bytes.compare(start, 5, "<?xml") != 0) {
+        return true;
+    }
+    std::string declaration = bytes.substr(start, bytes.find("?>", start) - start);
+    for (char& c : declaration) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (const char* latin1 : {"iso-8859-1", "iso_8859-1", "latin1"}) {
+        if (declaration.find(latin1) != std::string::npos) {
+            return false;
         }
     }
-    if (line < 1 || byteColumn < 1 || static_cast<std::size_t>(line) > _lineStarts.size()) {
-        return byteColumn;
+    return true;
+}
+
+} // namespace
+
+void SourcePositions::read() {
+    _read = true;
+    std::ifstream in(_path, std::ios::binary);
+    _bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    _utf8 = readAsUtf8(_bytes);
+    _lineStarts.push_back(0);
+    for (std::size_t i = 0; i < _bytes.size(); ++i) {
+        if (_bytes[i] == '\n') {
+            _lineStarts.push_back(i + 1);
+        }
+    }
+}
+
+bool SourcePositions::convert(int& line, int& column) {
+    if (!_read) {
+        read();
+    }
+    if (!_utf8 || line < 1 || column < 1) {
+        line = column = 0;
+        return false;
+    }
+    if (static_cast<std::size_t>(line) > _lineStarts.size()) {
+        return true; // the file changed since it was loaded: leave the position as it is
     }
     const std::size_t start = _lineStarts[static_cast<std::size_t>(line) - 1];
-    const std::size_t offset = start + static_cast<std::size_t>(byteColumn) - 1;
+    const std::size_t offset = start + static_cast<std::size_t>(column) - 1;
     // Editors do not count a byte order mark.
     const bool mark = line == 1 && _bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && offset >= 3;
     const std::size_t end = std::min(offset, _bytes.size());
@@ -176,7 +214,8 @@ int CharacterColumns::column(int line, int byteColumn) {
     for (std::size_t i = mark ? 3 : start; i < end; ++i) {
         characters += (static_cast<unsigned char>(_bytes[i]) & 0xC0) != 0x80 ? 1 : 0;
     }
-    return characters + static_cast<int>(offset - end); // bytes past the end, if the file shrank
+    column = characters + static_cast<int>(offset - end); // bytes past the end, if the file shrank
+    return true;
 }
 
 } // namespace kolt::tool

@@ -53,16 +53,22 @@ private:
     std::vector<std::string> _ruleIds;
 };
 
-// The 1-based character column of a 1-based byte column, from the file's own bytes
-// (read once); the byte column when the file cannot be read.
-class CharacterColumns {
+// Positions in a file as people count them, from the loader's 1-based line and byte
+// column. Reads the file once, when first asked.
+class SourcePositions {
 public:
-    explicit CharacterColumns(std::string path) : _path(std::move(path)) {}
-    int column(int line, int byteColumn);
+    explicit SourcePositions(std::string path) : _path(std::move(path)) {}
+    // Turns the byte column into a character column (a byte order mark counts none).
+    // Clears both and answers false for a file in UTF-16, UTF-32 or Latin-1: the parser
+    // converts those to UTF-8 first, and the loader's positions count in that text.
+    bool convert(int& line, int& column);
 
 private:
+    void read();
+
     std::string _path;
     bool _read = false;
+    bool _utf8 = true;
     std::string _bytes;
     std::vector<std::size_t> _lineStarts;
 };

@@ -109,17 +109,29 @@ TEST(Json, StringsAreEscapedAndValidUtf8) {
     EXPECT_EQ(w.str(), "{\"a\":[1,true,null],\"b\":{},\"c\":null}");
 }
 
-TEST(CharacterColumns, CountCharactersNotBytes) {
+TEST(SourcePositions, CountCharactersInUtf8Files) {
     kolt::test::TempDir dir;
-    const std::string path = dir.write("s.xml", "\xEF\xBB\xBF<a>\n<\xC3\xA9\xC3\xA9/><b/>\n\t<c/>\n");
-    kolt::tool::CharacterColumns columns(path);
-    EXPECT_EQ(columns.column(1, 5), 2); // after the byte order mark
-    EXPECT_EQ(columns.column(2, 2), 2);
-    EXPECT_EQ(columns.column(2, 9), 7); // two two-byte letters before
-    EXPECT_EQ(columns.column(3, 3), 3);
-    EXPECT_EQ(columns.column(9, 4), 4); // no such line: left as it is
-    kolt::tool::CharacterColumns missing(dir.path() + "/none.xml");
-    EXPECT_EQ(missing.column(1, 7), 7);
+    auto at = [&](const std::string& content, int line, int column) {
+        kolt::tool::SourcePositions positions(dir.write("s.xml", content));
+        positions.convert(line, column);
+        return std::to_string(line) + ":" + std::to_string(column);
+    };
+    const std::string text = "\xEF\xBB\xBF<a>\n<\xC3\xA9\xC3\xA9/><b/>\n\t<c/>\n";
+    EXPECT_EQ(at(text, 1, 5), "1:2"); // after the byte order mark
+    EXPECT_EQ(at(text, 2, 2), "2:2");
+    EXPECT_EQ(at(text, 2, 9), "2:7"); // two two-byte letters before
+    EXPECT_EQ(at(text, 3, 3), "3:3");
+    EXPECT_EQ(at(text, 9, 4), "9:4"); // no such line: left as it is
+    EXPECT_EQ(at("<?xml version='1.0' encoding='UTF-8'?>\n<a/>", 2, 2), "2:2");
+    // Positions in files the parser converts first are not those of the file's bytes.
+    EXPECT_EQ(at("<?xml version='1.0' encoding='ISO-8859-1'?>\n<a/>", 2, 2), "0:0");
+    EXPECT_EQ(at(std::string("\xFF\xFE<\0a\0/\0>\0", 10), 1, 2), "0:0");
+    EXPECT_EQ(at(std::string("<\0a\0/\0>\0", 8), 1, 2), "0:0");
+    kolt::tool::SourcePositions missing(dir.path() + "/none.xml");
+    int line = 1;
+    int column = 7;
+    EXPECT_TRUE(missing.convert(line, column));
+    EXPECT_EQ(column, 7);
 }
 
 // ---------------------------------------------------------------------------------------

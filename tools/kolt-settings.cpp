@@ -116,9 +116,8 @@ int parseArguments(int argc, char** argv, Options& o) {
                 return usageError("--max-diagnostics needs a number");
             }
             errno = 0;
-            char* end = nullptr;
-            const long n = std::strtol(v.c_str(), &end, 10);
-            if (v.empty() || *end || errno || n < 0 || v[0] == '+' || v[0] == ' ') {
+            const long n = std::strtol(v.c_str(), nullptr, 10);
+            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos || errno == ERANGE) {
                 return usageError("--max-diagnostics needs a number, 0 or more (not '" + v + "')");
             }
             o.maxDiagnostics = n;
@@ -200,6 +199,16 @@ bool loadFailure(const std::string& file, const koltLoadReport& report, Finding&
     }
 }
 
+// "kolt-settings: file:line:column: message", for files that do not load, next to the
+// loader's own output.
+std::string plainLine(const Finding& f) {
+    std::string out = "kolt-settings: " + f.file;
+    if (f.line > 0) {
+        out += ":" + std::to_string(f.line) + ":" + std::to_string(f.column);
+    }
+    return out + ": " + f.message + "\n";
+}
+
 // Where findings go, in the chosen format, up to the limit.
 class Output {
 public:
@@ -229,11 +238,7 @@ public:
         }
         switch (_format) {
         case Format::Default: // the loader's own words are written by raw()
-            std::cerr << "kolt-settings: " << f.file;
-            if (f.line > 0) {
-                std::cerr << ':' << f.line << ':' << f.column;
-            }
-            std::cerr << ": " << f.message << '\n';
+            std::cerr << plainLine(f);
             break;
         case Format::Gnu:
             std::cerr << kolt::tool::gnuLine(f) + '\n'; // one write: stderr is unbuffered
@@ -327,25 +332,21 @@ int check(const Options& o) {
     return status;
 }
 
-// Counts nothing; attached so that the load keeps line numbers for a parse error.
-struct Positions : koltDiagnosticObserver {
+// Attached so that a load keeps line numbers for a parse error.
+struct KeepPositions : koltDiagnosticObserver {
     void onDiagnostic(const koltDiagnostic&) override {}
 };
 
 int dump(const Options& o) {
     koltSettingManager manager;
-    Positions positions;
-    manager.setDiagnosticObserver(&positions);
+    KeepPositions keepPositions;
+    manager.setDiagnosticObserver(&keepPositions);
     int status = kClean;
     for (const std::string& file : o.files) {
         (void)manager.loadFromXmlFile(file.c_str());
         Finding failure;
         if (loadFailure(file, manager.lastLoadReport(), failure)) {
-            std::cerr << "kolt-settings: " << failure.file;
-            if (failure.line > 0) {
-                std::cerr << ':' << failure.line << ':' << failure.column;
-            }
-            std::cerr << ": " << failure.message << '\n';
+            std::cerr << plainLine(failure);
             status = kFailure;
         } else if (manager.lastLoadReport().total > 0 && status == kClean) {
             status = kDiagnostics;

@@ -103,7 +103,13 @@ public:
     void leaf(std::string_view tag, const std::string& content) {
         line("<" + std::string(tag) + ">" + content + "</" + std::string(tag) + ">");
     }
-    void comment(std::string_view text) { line("<!-- " + std::string(text) + " -->"); }
+    void comment(std::string_view text) {
+        std::string body(text);
+        for (std::size_t at = body.find("--"); at != std::string::npos; at = body.find("--", at)) {
+            body.insert(at + 1, " "); // "--" would end the comment
+        }
+        line("<!-- " + body + " -->");
+    }
 
 private:
     std::ostream& _out;

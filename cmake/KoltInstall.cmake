@@ -76,10 +76,10 @@ if(TARGET kolt-settings)
     endif()
     install(TARGETS kolt-settings RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/schema/koltSettings.dtd)
-    install(FILES ${PROJECT_SOURCE_DIR}/schema/koltSettings.dtd DESTINATION ${KOLT_INSTALL_DATADIR} COMPONENT tools)
-endif()
-install(FILES ${PROJECT_SOURCE_DIR}/examples/settings.xml DESTINATION ${KOLT_INSTALL_DATADIR} COMPONENT tools)
+# The example's DOCTYPE names ../schema/koltSettings.dtd, and kolt-settings looks for the
+# example in ../share/koltSettings/examples/: keep this layout.
+install(FILES ${PROJECT_SOURCE_DIR}/schema/koltSettings.dtd DESTINATION ${KOLT_INSTALL_DATADIR}/schema COMPONENT tools)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/settings.xml DESTINATION ${KOLT_INSTALL_DATADIR}/examples COMPONENT tools)
 
 if(KOLT_TOP_LEVEL)
     include(KoltPackaging)

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev)
 if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang-format)
+    # tools job: xmllint for the DTD checks, python3 for the command-line tests
+    packages+=(libxml2-utils python3)
     # packaging job: dpkg-shlibdeps for cpack, and file, which cpack runs on each binary
     packages+=(dpkg-dev file)
 fi

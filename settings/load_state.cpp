@@ -8,38 +8,35 @@
 
 namespace {
 
-// "/Settings/OptionLists[1]/Call[17]": each step counts earlier siblings of the same name.
-void appendIndexedPath(std::string& out, GAXXMLNode node) {
-    std::vector<GAXXMLNode> chain;
-    for (GAXXMLNode n = node; !n.IsNull(); n = n.GetFather()) {
-        chain.push_back(n);
-    }
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const char* tag = it->GetTag();
-        out += '/';
-        out += tag;
-        GAXXMLNode father = it->GetFather();
-        if (father.IsNull()) {
-            continue; // the root element is unique
-        }
-        int index = 0;
-        void* cookie = father.GetFirstNode();
-        while (cookie) {
-            GAXXMLNode sibling = father.GetNextNode(cookie);
-            if (kolt::detail::sameText(sibling.GetTag(), tag)) {
-                ++index;
-            }
-            if (sibling == *it) {
-                break;
-            }
-        }
-        out += '[';
-        out += std::to_string(index);
-        out += ']';
-    }
+std::string_view tagOf(GAXXMLNode node) noexcept {
+    const char* tag = node.GetTag();
+    return tag ? std::string_view(tag) : std::string_view();
 }
 
 } // namespace
+
+int koltSettingManager::LoadState::siblingIndex(GAXXMLNode parent, GAXXMLNode child) {
+    SiblingCursor& cursor = cursors[parent.internal_object()];
+    if (cursor.last == child) {
+        return cursor.seen[tagOf(child)];
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        if (cursor.last.IsNull()) {
+            cursor.next = parent.GetFirstNode();
+        }
+        while (cursor.next) {
+            const GAXXMLNode sibling = parent.GetNextNode(cursor.next);
+            const int index = ++cursor.seen[tagOf(sibling)];
+            cursor.last = sibling;
+            if (sibling == child) {
+                return index;
+            }
+        }
+        // Not after the last one counted: an earlier child, asked out of document order.
+        cursor = SiblingCursor();
+    }
+    return 0; // not a child of `parent`
+}
 
 void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode node,
                                          std::initializer_list<const char*> args) {
@@ -61,16 +58,31 @@ void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode nod
 
     ++report.total;
     ++report.counts[static_cast<std::size_t>(code)];
-    if (observer) {
-        line.assign(text, 0, lineEnd);
-        path.clear();
-        appendIndexedPath(path, node);
-        const std::string printed(text, pathStart, pathEnd - pathStart);
-        koltDiagnostic d{code, m.codeName, line.c_str(), documentName.c_str(),
-                         0,    0,          path.c_str(), printed.c_str()};
-        if (parser) {
-            parser->GetLineColumn(node.GetOffset(), d.line, d.column);
-        }
-        observer->onDiagnostic(d);
+    if (!observer) {
+        return;
     }
+    line.assign(text, 0, lineEnd);
+    // "/Settings/OptionLists[1]/Call[17]": the root is unique, every other step is
+    // numbered among the siblings of the same name.
+    std::vector<GAXXMLNode> chain;
+    for (GAXXMLNode n = node; !n.IsNull(); n = n.GetFather()) {
+        chain.push_back(n);
+    }
+    path.clear();
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        path += '/';
+        path += tagOf(*it);
+        if (it != chain.rbegin()) {
+            path += '[';
+            path += std::to_string(siblingIndex(*(it - 1), *it));
+            path += ']';
+        }
+    }
+    const std::string printed(text, pathStart, pathEnd - pathStart);
+    koltDiagnostic d{code,         m.codeName,      line.c_str(), documentName.c_str(), 0, 0,
+                     path.c_str(), printed.c_str(), node};
+    if (parser) {
+        parser->GetLineColumn(node.GetOffset(), d.line, d.column);
+    }
+    observer->onDiagnostic(d);
 }

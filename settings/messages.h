@@ -19,6 +19,7 @@ struct Message {
     const char* codeName; // "KS001"
     const char* format;   // "{}" stands for an argument, in order
     bool dtdLine;         // whether the dtd line follows the error line
+    const char* summary;  // what is wrong, in a few words, for tools and documentation
 };
 
 const Message& message(Code code) noexcept;

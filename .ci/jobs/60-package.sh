@@ -85,16 +85,14 @@ bash scripts/check-exports.sh build-pkg-shared/libkoltSettings.so
 prefix=$scratch/shared
 cmake --install build-pkg-shared --prefix "$prefix" >/dev/null
 libdir=$(dirname "$(find "$prefix" -name libkoltSettings.so)")
-for f in include/koltSettings/koltSettings.h include/koltSettings/settings/manager.h share/koltSettings/settings.xml; do
+for f in include/koltSettings/koltSettings.h include/koltSettings/settings/manager.h share/koltSettings/examples/settings.xml; do
     expect_file "$prefix/$f"
 done
 for f in libkoltSettings.so.1 cmake/koltSettings/koltSettingsConfig.cmake \
     cmake/koltSettings/koltSettingsConfigVersion.cmake pkgconfig/koltSettings.pc; do
     expect_file "$libdir/$f"
 done
-if [[ -e schema/koltSettings.dtd ]]; then
-    expect_file "$prefix/share/koltSettings/koltSettings.dtd"
-fi
+expect_file "$prefix/share/koltSettings/schema/koltSettings.dtd"
 readelf -d "$libdir/libkoltSettings.so" | grep -q 'SONAME.*\[libkoltSettings\.so\.1\]' || fail "SONAME is not libkoltSettings.so.1"
 build_consumers shared "$prefix" ""
 run_consumer build-pkg-consumer-shared/settings-consumer

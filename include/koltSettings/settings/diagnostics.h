@@ -3,12 +3,14 @@
 #define KOLTSETTINGS_SETTINGS_DIAGNOSTICS_H
 
 #include <koltSettings/export.h>
+#include <koltSettings/host/xml.h>
 
 #include <array>
 #include <string>
 
 // One code per kind of problem. Values are stable: a code is never renumbered or
-// reused, new kinds are added before Count.
+// reused, new kinds are added just before Count. docs/settings-guide.md tells, for each,
+// what it means and how to fix it.
 enum class koltDiagnosticCode : int {
     UnknownTopLevelElement = 0,     // KS001 a root child other than RunType, ReportSet, OptionLists
     RunTypeAttributeNameNull,       // KS002
@@ -47,17 +49,24 @@ inline constexpr int koltDiagnosticCodeCount = static_cast<int>(koltDiagnosticCo
 
 // "KS001" ... for a code; "" outside the range.
 KOLT_API const char* koltDiagnosticCodeName(koltDiagnosticCode code) noexcept;
+// A one-line summary of the kind of problem ("element not allowed here"); "" outside
+// the range.
+KOLT_API const char* koltDiagnosticCodeSummary(koltDiagnosticCode code) noexcept;
 
-// One diagnostic, as handed to an observer. Texts are valid during the call only.
+// One diagnostic, as handed to an observer. Texts and the node are valid during the call
+// only. The position is that of the element concerned (for a bad attribute, of the
+// element that carries it): 1-based line and 1-based byte column of its name, both 0 when
+// unknown (a document loaded with loadFromXmlRoot).
 struct koltDiagnostic {
     koltDiagnosticCode code;
     const char* codeName; // "KS007"
     const char* message;  // the error line(s) exactly as written on rzStderr
     const char* file;     // path (or document name) given to the load
-    int line;             // 1-based position of the element concerned; 0 when unknown
+    int line;
     int column;
     const char* elementPath; // indexed path, e.g. /Settings/OptionLists[1]/Various_OptionLists[1]/Call[17]
     const char* printedPath; // the path line as written on rzStderr, without its line end
+    GAXXMLNode node;         // the element concerned
 };
 
 // Receives diagnostics as they are written.
@@ -82,7 +91,9 @@ struct koltLoadReport {
     int total = 0;                                     // diagnostics written
     std::array<int, koltDiagnosticCodeCount> counts{}; // per code
     std::string parseError;                            // parser's description when Malformed
-    int parseErrorLine = 0;                            // 1-based, 0 when unknown
+    // Where parsing failed, 1-based (column in bytes); known when an observer was attached
+    // during the load (positions cost a line index), else 0.
+    int parseErrorLine = 0;
     int parseErrorColumn = 0;
 };
 

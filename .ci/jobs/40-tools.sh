@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# kolt-settings and the DTD, beyond the ctest run: the tests that need python3 and
+# xmllint were not left out, larger and adversarial generated files pass the DTD, the
+# checker and the dump's round trip, and an installed program finds its example and DTD.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+build=build
+tool=$build/tools/kolt-settings
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "tests that need python3 and xmllint are registered"
+registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_settings_cli|kolt_dtd_corpus' || true)
+if [[ "$registered" -ne 2 ]]; then
+    echo "expected the tests kolt_settings_cli and kolt_dtd_corpus; is python3 or xmllint missing?" >&2
+    exit 1
+fi
+
+echo "the checked-in DTD is the generated one"
+"$build/tools/kolt-settings-dtd" | diff -u schema/koltSettings.dtd -
+
+# Each file: the DTD accepts it (unless its lists are prefix-named), the checker reports
+# nothing, and its XML dump loads back into the same state.
+roundtrip() {
+    local file=$1 dtd=$2
+    if [[ "$dtd" == yes ]]; then
+        xmllint --noout --dtdvalid schema/koltSettings.dtd "$file"
+    fi
+    "$tool" check --format=gnu "$file"
+    "$tool" dump --xml "$file" >"$file.dump.xml"
+    cmp <("$tool" dump --json "$file") <("$tool" dump --json "$file.dump.xml")
+    if [[ "$dtd" == yes ]]; then
+        xmllint --noout --dtdvalid schema/koltSettings.dtd "$file.dump.xml"
+    fi
+    echo "  $(basename "$file"): $(stat -c %s "$file") bytes"
+}
+echo "generated files"
+gen=scripts/gen-settings.py
+python3 $gen --mb 5 --seed ci1 -o "$work/pretty.xml"
+python3 $gen --mb 5 --seed ci2 --compact -o "$work/compact.xml"
+python3 $gen --records 2000 --seed ci3 --worst-entities 5 --worst-len 200000 -o "$work/entities.xml"
+python3 $gen --records 0 --many-reports 20000 -o "$work/reports.xml"
+python3 $gen --records 1000 --many-lists 2000 --many-lists-all -o "$work/prefixed.xml"
+for f in pretty compact entities reports; do
+    roundtrip "$work/$f.xml" yes
+done
+roundtrip "$work/prefixed.xml" no
+
+echo "an installed program finds its example and the DTD the example declares"
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+example="$work/prefix/share/koltSettings/examples/settings.xml"
+xmllint --noout --valid "$example"
+(cd "$work" && prefix/bin/kolt-settings check && prefix/bin/kolt-settings dump --json >example.json)
+python3 -c 'import json, sys; assert json.load(open(sys.argv[1]))["reports"]' "$work/example.json"
+# The installed copy, not the source tree's: spoil it and look for it in the report.
+sed -i 's|</Settings>|<Stray/></Settings>|' "$example"
+spoiled=$(cd "$work" && prefix/bin/kolt-settings check --format=gnu 2>&1 || true)
+if grep -qF "$(realpath "$example"):" <<<"$spoiled"; then
+    echo "  the installed example is the one used"
+else
+    echo "the installed program does not use the installed example" >&2
+    exit 1
+fi

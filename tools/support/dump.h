@@ -1,0 +1,27 @@
+// Everything a loaded manager holds, for scripts (JSON) and as a settings file (XML).
+#ifndef KOLTSETTINGS_TOOLS_DUMP_H
+#define KOLTSETTINGS_TOOLS_DUMP_H
+
+#include <iosfwd>
+
+class koltSettingManager;
+class koltEntityDetection;
+
+namespace kolt::tool {
+
+// The document described in docs/kolt-settings.md: run settings, active reports and
+// every registered list by registry, in registration order.
+void writeJsonDump(const koltSettingManager& manager, std::ostream& out);
+
+// A settings file that loads into a fresh manager giving the same registries, in the same
+// order, with the same texts. A few states only a rejected element can recreate (an empty
+// LifeCycle_SafeMethodsForMCBU list, a class or interface rule whose uses were all
+// refused); the file then says so in a comment, and loading it reports them.
+void writeXmlDump(const koltSettingManager& manager, std::ostream& out);
+
+// "ClassDetection", "InterfaceDetection", "MethodDetection" or "WordDetection".
+const char* ruleElement(const koltEntityDetection& rule) noexcept;
+
+} // namespace kolt::tool
+
+#endif

@@ -1,0 +1,419 @@
+// The XML dump: a settings file that loads back into the same state.
+#include "dump.h"
+
+#include "optionlists/vocabulary.h"
+
+#include <koltSettings/settings/manager.h>
+
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolt::tool {
+
+namespace {
+
+using kolt::detail::ListKind;
+using kolt::detail::ListRow;
+
+// A text the loader decodes (items, record fields, rule names and replacements). Loaded
+// texts never hold "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;" (decoding removes
+// them all), so escaping & < > is enough to read them back unchanged. An empty text
+// needs a node of its own to be a text at all.
+std::string decodedText(std::string_view s) {
+    if (s.empty()) {
+        return "<![CDATA[]]>";
+    }
+    std::string out;
+    for (char c : s) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Whether `s` may stand as it is between tags: no "<", no "]]>", and every "&" begins
+// a reference.
+bool isCharacterData(std::string_view s) {
+    if (s.find('<') != std::string_view::npos || s.find("]]>") != std::string_view::npos) {
+        return false;
+    }
+    for (std::size_t at = s.find('&'); at != std::string_view::npos; at = s.find('&', at + 1)) {
+        const std::size_t end = s.find(';', at);
+        if (end == std::string_view::npos || end == at + 1) {
+            return false;
+        }
+        for (std::size_t i = at + 1; i < end; ++i) {
+            const char c = s[i];
+            const bool nameChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                  (c >= '0' && c <= '9') || c == '#' || c == '_' || c == '-' || c == '.' ||
+                                  c == ':';
+            if (!nameChar) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A text the loader keeps as written (the class name of a method rule): the same bytes
+// must come back, entity references included.
+std::string writtenText(std::string_view s) {
+    if (!s.empty() && isCharacterData(s)) {
+        return std::string(s);
+    }
+    if (s.find("]]>") == std::string_view::npos) {
+        return "<![CDATA[" + std::string(s) + "]]>";
+    }
+    return std::string(s); // cannot come from a parsed file
+}
+
+// An attribute kept as written (report and use names), in the quotes it does not hold.
+std::string attribute(const char* name, std::string_view value) {
+    const char quote = value.find('"') == std::string_view::npos ? '"' : '\'';
+    return std::string(" ") + name + "=" + quote + std::string(value) + quote;
+}
+
+class XmlOut {
+public:
+    explicit XmlOut(std::ostream& out) : _out(out) {}
+    void line(std::string_view text) { _out << std::string(2 * _depth, ' ') << text << '\n'; }
+    void open(std::string_view tag, std::string_view attributes = {}) {
+        line("<" + std::string(tag) + std::string(attributes) + ">");
+        ++_depth;
+    }
+    void close(std::string_view tag) {
+        --_depth;
+        line("</" + std::string(tag) + ">");
+    }
+    void leaf(std::string_view tag, const std::string& content) {
+        line("<" + std::string(tag) + ">" + content + "</" + std::string(tag) + ">");
+    }
+    void comment(std::string_view text) {
+        std::string body(text);
+        for (std::size_t at = body.find("--"); at != std::string::npos; at = body.find("--", at)) {
+            body.insert(at + 1, " "); // "--" would end the comment
+        }
+        line("<!-- " + body + " -->");
+    }
+
+private:
+    std::ostream& _out;
+    int _depth = 0;
+};
+
+const ListRow* rowOf(const char* name) {
+    for (const auto& g : kolt::detail::kGroups) {
+        if (const ListRow* row = kolt::detail::findList(g.group, name)) {
+            return row;
+        }
+    }
+    return nullptr;
+}
+
+const char* groupOf(const ListRow& row) {
+    for (const auto& g : kolt::detail::kGroups) {
+        if (g.group == row.group) {
+            return g.element;
+        }
+    }
+    return "";
+}
+
+// One list to write under OptionLists.
+struct Entry {
+    const ListRow* row;
+    std::string name;
+    std::function<void(XmlOut&)> write; // the list element with its items
+};
+
+// Interleaves the lists of several registries in vocabulary order as far as each
+// registry's own order allows: loading keeps only the order within a registry, and a
+// file written in vocabulary order comes out with each group once.
+std::vector<Entry> inVocabularyOrder(std::vector<std::vector<Entry>> registries) {
+    const auto rank = [](const Entry& e) {
+        return e.row ? static_cast<std::size_t>(e.row - kolt::detail::kLists) : kolt::detail::kListCount;
+    };
+    std::vector<Entry> out;
+    std::vector<std::size_t> next(registries.size(), 0);
+    for (;;) {
+        std::size_t best = registries.size();
+        for (std::size_t r = 0; r < registries.size(); ++r) {
+            if (next[r] < registries[r].size() &&
+                (best == registries.size() ||
+                 rank(registries[r][next[r]]) < rank(registries[best][next[best]]))) {
+                best = r;
+            }
+        }
+        if (best == registries.size()) {
+            return out;
+        }
+        out.push_back(std::move(registries[best][next[best]++]));
+    }
+}
+
+void writeOptionLists(XmlOut& x, const std::vector<Entry>& entries) {
+    if (entries.empty()) {
+        return;
+    }
+    x.open("OptionLists");
+    const char* group = nullptr;
+    for (const Entry& e : entries) {
+        if (!e.row) {
+            x.comment("a list named " + e.name + " has no place in a settings file");
+            continue;
+        }
+        if (group != groupOf(*e.row)) {
+            if (group) {
+                x.close(group);
+            }
+            group = groupOf(*e.row);
+            x.open(group);
+        }
+        e.write(x);
+    }
+    if (group) {
+        x.close(group);
+    }
+    x.close("OptionLists");
+}
+
+// The list element `name` holding `items`, each written by `writeItem`.
+template <class List, class WriteItem>
+void writeList(XmlOut& x, const std::string& name, const List* list, WriteItem writeItem) {
+    if (!list || list->Size() == 0) {
+        x.line("<" + name + "/>");
+        return;
+    }
+    x.open(name);
+    for (int pos = 1; pos <= list->Size(); ++pos) {
+        writeItem((*list)[pos]);
+    }
+    x.close(name);
+}
+
+// Appends an entry per list of `registry` whose name reaches `kind` through the
+// vocabulary; other names cannot be written back and get a comment.
+template <class List, class WriteItem>
+void addEntries(std::vector<Entry>& entries, const TAIndex& registry, std::initializer_list<ListKind> kinds,
+                WriteItem writeItem, int from = 0, int to = -1) {
+    if (to < 0) {
+        to = registry.Size();
+    }
+    for (int i = from; i < to; ++i) {
+        const std::string name = registry.GetName(i);
+        const ListRow* row = rowOf(name.c_str());
+        if (row && std::find(kinds.begin(), kinds.end(), row->kind) == kinds.end()) {
+            row = nullptr;
+        }
+        const auto* list = static_cast<const List*>(registry.GetValue(i));
+        entries.push_back({row, name, [=](XmlOut& x) {
+                               writeItem(x, name, list);
+                           }});
+    }
+}
+
+void writeSignature(XmlOut& x, const char* signature) {
+    x.leaf("MethodOrFunctionSign", decodedText(signature ? signature : ""));
+}
+
+void writeClassName(XmlOut& x, const char* className) {
+    if (className) {
+        x.leaf("ClassName", decodedText(className));
+    }
+}
+
+void writeRule(XmlOut& x, const koltEntityDetection* rule, ListKind kind) {
+    const char* element = rule ? ruleElement(*rule) : "";
+    const bool fits =
+        (kind == ListKind::ClassDetections && std::string_view(element) == "ClassDetection") ||
+        (kind == ListKind::InterfaceDetections && std::string_view(element) == "InterfaceDetection") ||
+        (kind == ListKind::MethodDetections && std::string_view(element) == "MethodDetection") ||
+        (kind == ListKind::WordDetections && std::string_view(element) == "WordDetection");
+    if (!fits) {
+        x.comment("a rule of another kind cannot be written into this list");
+        return;
+    }
+    const std::string name = rule->getName() ? rule->getName() : "";
+    x.open(element);
+    if (const auto* method = dynamic_cast<const koltMethodDetection*>(rule)) {
+        // The rule keeps the method name without blanks and the argument count; any
+        // signature giving both will do.
+        std::string signature = name;
+        if (const int count = method->getArgCount(); count >= 0) {
+            signature += "(";
+            for (int i = 1; i <= count; ++i) {
+                signature += (i > 1 ? ", arg" : "arg") + std::to_string(i);
+            }
+            signature += ")";
+        }
+        x.leaf("MethodOrFunctionSign", signature.empty() ? " " : decodedText(signature));
+        if (method->isAAllClassMethodDetection()) {
+            x.leaf("ClassName", "RootClass");
+        } else if (method->getClassName()) {
+            x.leaf("ClassName", writtenText(method->getClassName()));
+        }
+    } else {
+        x.leaf(std::string_view(element) == "WordDetection" ? "WordName" : "ClassName", decodedText(name));
+    }
+    if (rule->getReplacementName()) {
+        x.leaf("Replacement", decodedText(rule->getReplacementName()));
+    }
+    const TAIndex& uses = rule->usesToDetect();
+    const std::string useKind =
+        std::string(element).substr(0, std::string_view(element).size() - 9); // "Class"
+    const bool needsUse = kind == ListKind::ClassDetections || kind == ListKind::InterfaceDetections;
+    if (uses.Size() > 0 || needsUse) {
+        x.open(useKind + "UseSet");
+        for (int i = 0; i < uses.Size(); ++i) {
+            x.line("<" + useKind + "Use" + attribute("use", uses.GetName(i)) + " prohibited=\"true\"/>");
+        }
+        if (uses.Size() == 0) {
+            x.comment("Every prohibited use of this rule was refused: only a refused one recreates it.");
+            x.line("<" + useKind + "Use use=\"NoPermittedUse\" prohibited=\"true\"/>");
+        }
+        x.close(useKind + "UseSet");
+    }
+    x.close(element);
+}
+
+void writeStrings(XmlOut& x, const std::string& name, const GAXListValGAXString* list) {
+    const ListRow* row = rowOf(name.c_str());
+    const std::string item = row ? row->item : "FrameworkName"; // ExcludeFramework
+    writeList(x, name, list, [&](const GAXString& s) { x.leaf(item, decodedText(s.str())); });
+}
+
+void writeCallsWithSpecificArg(XmlOut& x, const std::string& name,
+                               const GAXListPtrCallWithSpecificArg* list) {
+    writeList(x, name, list, [&](const CallWithSpecificArg* r) {
+        x.open("CallWithSpecificArg");
+        writeClassName(x, r->className);
+        writeSignature(x, r->methodOrFunctionSign);
+        x.leaf("SpecificArg", std::to_string(r->specificArg));
+        x.close("CallWithSpecificArg");
+    });
+}
+
+// Only a first child registers a LifeCycle_SafeMethodsForMCBU list, so an empty one
+// needs a record that is then rejected.
+void writeEmptyChosenList(XmlOut& x, const std::string& name, const char* record) {
+    x.open(name);
+    x.comment("The list was registered empty: only a rejected first record recreates it.");
+    x.line("<" + std::string(record) + "/>");
+    x.close(name);
+}
+
+void writeCalls(XmlOut& x, const std::string& name, const GAXListPtrCall* list) {
+    if ((!list || list->Size() == 0) && rowOf(name.c_str())->kind == ListKind::CallsOrDeclarations) {
+        writeEmptyChosenList(x, name, "Call");
+        return;
+    }
+    writeList(x, name, list, [&](const Call* r) {
+        x.open("Call");
+        writeClassName(x, r->className);
+        writeSignature(x, r->methodOrFunctionSign);
+        x.close("Call");
+    });
+}
+
+void writeCallDeclarations(XmlOut& x, const std::string& name, const GAXListPtrCallDeclaration* list) {
+    if (!list || list->Size() == 0) {
+        writeEmptyChosenList(x, name, "CallDeclaration");
+        return;
+    }
+    writeList(x, name, list, [&](const CallDeclaration* r) {
+        x.open("CallDeclaration");
+        x.leaf("FrameworkName", decodedText(r->frameworkName ? r->frameworkName : ""));
+        writeClassName(x, r->className);
+        writeSignature(x, r->methodOrFunctionSign);
+        x.close("CallDeclaration");
+    });
+}
+
+void writeRules(XmlOut& x, const std::string& name, const GAXListPtrkoltEntityDetection* list) {
+    const ListKind kind = rowOf(name.c_str())->kind;
+    writeList(x, name, list, [&](const koltEntityDetection* r) { writeRule(x, r, kind); });
+}
+
+void writeRunSettings(XmlOut& x, const koltSettingManager& m, const GAXListValGAXString* excluded) {
+    std::string attributes;
+    if (m._typeOfRun == 0) {
+        attributes += " TypeOfRun=\"Check\"";
+    } else if (m._typeOfRun != 3) {
+        x.comment("run type " + std::to_string(m._typeOfRun) + " has no form in a settings file");
+    }
+    if (m._reportTestFw == 1) {
+        attributes += " ReportTestFw=\"true\"";
+    } else if (m._reportTestFw != 0) {
+        x.comment("test framework flag " + std::to_string(m._reportTestFw) +
+                  " has no form in a settings file");
+    }
+    if (excluded) {
+        x.open("RunType", attributes);
+        writeStrings(x, "ExcludeFramework", excluded);
+        x.close("RunType");
+    } else if (!attributes.empty()) {
+        x.line("<RunType" + attributes + "/>");
+    }
+}
+
+void writeReports(XmlOut& x, const TAIndex& reports) {
+    if (reports.Size() == 0) {
+        return;
+    }
+    x.open("ReportSet");
+    for (int i = 0; i < reports.Size(); ++i) {
+        x.line("<Report" + attribute("MessageName", reports.GetName(i)) + " Activate=\"true\"/>");
+    }
+    x.close("ReportSet");
+}
+
+} // namespace
+
+void writeXmlDump(const koltSettingManager& m, std::ostream& out) {
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<!-- Settings as loaded, written by kolt-settings dump. -->\n";
+    XmlOut xml(out);
+    xml.open("Settings");
+    // ExcludeFramework belongs in RunType; the string lists registered before it go
+    // before that RunType, so that the registry keeps its order.
+    const TAIndex& strings = m.stringLists();
+    const int exclude = strings.IsIn("ExcludeFramework");
+    std::vector<Entry> before;
+    addEntries<GAXListValGAXString>(before, strings, {ListKind::Strings}, writeStrings, 0,
+                                    std::max(exclude, 0));
+    writeOptionLists(xml, before);
+    writeRunSettings(
+        xml, m, exclude < 0 ? nullptr : static_cast<const GAXListValGAXString*>(strings.GetValue(exclude)));
+    writeReports(xml, m.activeReports());
+    std::vector<std::vector<Entry>> after(5);
+    addEntries<GAXListValGAXString>(after[0], strings, {ListKind::Strings}, writeStrings, exclude + 1);
+    addEntries<GAXListPtrCallWithSpecificArg>(after[1], m.callWithSpecificArgLists(),
+                                              {ListKind::CallsWithSpecificArg}, writeCallsWithSpecificArg);
+    addEntries<GAXListPtrCall>(after[2], m.callLists(), {ListKind::Calls, ListKind::CallsOrDeclarations},
+                               writeCalls);
+    addEntries<GAXListPtrCallDeclaration>(after[3], m.callDeclarationLists(), {ListKind::CallsOrDeclarations},
+                                          writeCallDeclarations);
+    addEntries<GAXListPtrkoltEntityDetection>(after[4], m.entityDetectionLists(),
+                                              {ListKind::ClassDetections, ListKind::InterfaceDetections,
+                                               ListKind::MethodDetections, ListKind::WordDetections},
+                                              writeRules);
+    writeOptionLists(xml, inVocabularyOrder(std::move(after)));
+    xml.close("Settings");
+}
+
+} // namespace kolt::tool

@@ -1,0 +1,60 @@
+// The settings vocabulary as an element model: what each element may hold and carry.
+// Drives the DTD and the "did you mean" hints of kolt-settings.
+#ifndef KOLTSETTINGS_TOOLS_SCHEMA_H
+#define KOLTSETTINGS_TOOLS_SCHEMA_H
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolt::tool {
+
+struct AttributeModel {
+    std::string name;
+    std::vector<std::string> values; // the only values accepted; empty: any text
+    bool required = false;
+};
+
+struct ElementModel {
+    enum Content { Empty, Text, Elements };
+
+    std::string name;
+    Content content = Elements;
+    std::vector<std::string> children; // accepted child elements, in vocabulary order
+    std::vector<std::string> required; // children that must occur (at most two), any order
+    bool oneKind = false;              // all children bear the name of the first one
+    std::vector<AttributeModel> attributes;
+    std::string section; // heading of the DTD section the declaration opens, if any
+
+    bool accepts(std::string_view child) const;
+    const AttributeModel* attribute(std::string_view attr) const;
+};
+
+class Schema {
+public:
+    // Built once from the loader's vocabulary table.
+    static const Schema& instance();
+
+    const std::vector<ElementModel>& elements() const noexcept { return _elements; }
+    // The element of this name, or null.
+    const ElementModel* find(std::string_view name) const;
+    // The model that applies to a list element of this name, prefix-named detection lists
+    // included (their name is not an element of the model); null for other names.
+    const ElementModel* listModel(std::string_view name) const;
+    // Elements that accept `name` as a child, in model order.
+    std::vector<const ElementModel*> parentsOf(std::string_view name) const;
+    // The root element's model (its name is conventional: the loader never compares it).
+    const ElementModel& root() const { return _elements.front(); }
+
+    // Writes the DTD.
+    void writeDtd(std::ostream& out) const;
+
+private:
+    Schema();
+    std::vector<ElementModel> _elements;
+};
+
+} // namespace kolt::tool
+
+#endif

@@ -1,0 +1,242 @@
+#!/usr/bin/env python3
+"""The DTD against the loader.
+
+(a) A valid corpus (the bundled examples and generated files) passes both xmllint
+    --dtdvalid and kolt-settings check without a single diagnostic, and its XML dump
+    loads back into the same state and is valid too.
+(b) Mutations of the example, one structural mistake each (an unknown, misspelt or
+    misplaced element, an unexpected attribute, a value outside its enumeration, a
+    required element or attribute left out), are rejected by both.
+"""
+
+import argparse
+import collections
+import glob
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import xml.dom.minidom
+
+# Elements whose text children the loader reads without looking at their attributes or
+# children: the DTD is stricter there, by design.
+RECORDS = {"CallWithSpecificArg", "Call", "CallDeclaration", "ClassDetection", "InterfaceDetection",
+           "MethodDetection", "WordDetection"}
+GROUPS = ["Global_OptionLists", "LifeCycle_OptionLists", "SuspiciousAlloc_OptionLists",
+          "MemoryManagement_OptionLists", "ExceptionManagement_OptionLists", "EntityDetection_OptionLists",
+          "Various_OptionLists"]
+PREFIX_LISTS = {"EntityDetection_Classes", "EntityDetection_Interfaces", "EntityDetection_Methods",
+                "EntityDetection_Words"}
+BAD_VALUES = {"TypeOfRun": ["check", "", "Run"], "ReportTestFw": ["yes", "TRUE", ""],
+              "Activate": ["TRUE", "1", ""], "prohibited": ["True", "no", ""]}
+# Left out, each is a mistake of both the loader and the DTD: (element, child or @attribute).
+REQUIRED = [("Call", "MethodOrFunctionSign"), ("CallWithSpecificArg", "SpecificArg"),
+            ("CallWithSpecificArg", "MethodOrFunctionSign"), ("CallDeclaration", "FrameworkName"),
+            ("ClassDetection", "ClassName"), ("ClassDetection", "ClassUseSet"),
+            ("InterfaceDetection", "InterfaceUseSet"), ("MethodDetection", "MethodOrFunctionSign"),
+            ("WordDetection", "WordName"), ("Report", "@MessageName"), ("ClassUse", "@use")]
+
+ARGS = None
+
+
+def xmllint_rejects(files):
+    """The files xmllint finds invalid or not well-formed."""
+    rejected = set()
+    for start in range(0, len(files), 500):
+        chunk = files[start:start + 500]
+        p = subprocess.run([ARGS.xmllint, "--noout", "--dtdvalid", ARGS.dtd, *chunk], capture_output=True, text=True)
+        for line in p.stderr.splitlines():
+            m = re.match(r"Document (.*) does not validate against ", line) or re.match(r"(.*?):\d+: parser error", line)
+            if m:
+                rejected.add(m.group(1))
+    return rejected
+
+
+def loader_codes(files):
+    """Per file, the codes kolt-settings check reports."""
+    codes = {f: [] for f in files}
+    for start in range(0, len(files), 500):
+        chunk = files[start:start + 500]
+        p = subprocess.run([ARGS.tool, "check", "--format=json", *chunk], capture_output=True, text=True)
+        if p.returncode not in (0, 1):
+            sys.exit("kolt-settings check failed: %s" % p.stderr)
+        for line in p.stdout.splitlines():
+            record = json.loads(line)
+            codes[record["file"]].append(record["code"])
+    return codes
+
+
+def generate_corpus(work):
+    files = sorted(glob.glob(os.path.join(ARGS.examples, "*.xml")))
+    runs = [["--records", "3000", "--seed", "1"], ["--records", "3000", "--seed", "2", "--compact"],
+            ["--records", "1500", "--seed", "3", "--doctype"], ["--mb", "0.4", "--seed", "4"],
+            ["--records", "0", "--many-reports", "50"]]
+    for i, extra in enumerate(runs):
+        path = os.path.join(work, "generated-%d.xml" % i)
+        subprocess.run([sys.executable, ARGS.generator, *extra, "-o", path], check=True)
+        files.append(path)
+    return files
+
+
+def check_valid_corpus(work):
+    failures = []
+    # Every example declares the DTD, by a path that holds in the source tree and once
+    # installed, and is valid against the DTD it declares.
+    for example in sorted(glob.glob(os.path.join(ARGS.examples, "*.xml"))):
+        with open(example) as f:
+            if '<!DOCTYPE Settings SYSTEM "../schema/koltSettings.dtd">' not in f.read():
+                failures.append("%s does not declare ../schema/koltSettings.dtd" % example)
+        if subprocess.run([ARGS.xmllint, "--noout", "--valid", example], capture_output=True).returncode:
+            failures.append("%s is not valid against the DTD it declares" % example)
+    files = generate_corpus(work)
+    for f in sorted(xmllint_rejects(files)):
+        failures.append("valid corpus: xmllint rejects %s" % f)
+    for f, codes in loader_codes(files).items():
+        if codes:
+            failures.append("valid corpus: the loader reports %s in %s" % (codes, f))
+    dumps = []
+    for i, f in enumerate(files):
+        dump = subprocess.run([ARGS.tool, "dump", "--xml", f], capture_output=True, check=True).stdout
+        path = os.path.join(work, "dump-%d.xml" % i)
+        with open(path, "wb") as out:
+            out.write(dump)
+        dumps.append(path)
+        state = subprocess.run([ARGS.tool, "dump", "--json", f], capture_output=True, check=True).stdout
+        again = subprocess.run([ARGS.tool, "dump", "--json", path], capture_output=True, check=True).stdout
+        if state != again:
+            failures.append("round trip: the XML dump of %s loads into another state" % f)
+    for f in sorted(xmllint_rejects(dumps)):
+        failures.append("round trip: xmllint rejects the XML dump %s" % f)
+    print("valid corpus: %d files, %d dumps" % (len(files), len(dumps)))
+    return failures
+
+
+def mutations(base):
+    """(label, kind, xml text, loader expected to report) for each mistake."""
+    def load():
+        doc = xml.dom.minidom.parseString(base)
+        if doc.doctype:
+            doc.removeChild(doc.doctype)
+        return doc, doc.getElementsByTagName("*")
+
+    doc, elements = load()
+    structure = [(e.tagName, e.parentNode.tagName if e.parentNode.nodeType == e.ELEMENT_NODE else None)
+                 for e in elements]
+
+    # One element of each name and parent stands for the others.
+    first = {}
+    for i, key in enumerate(structure):
+        first.setdefault(key, i)
+    for (tag, parent), i in first.items():
+        field = parent in RECORDS and tag not in {"ClassUseSet", "InterfaceUseSet", "MethodUseSet", "WordUseSet"}
+        root = parent is None
+        doc, elements = load()
+        elements[i].setAttribute("bogus", "1")
+        yield ("attribute on " + tag, "unexpected attribute", doc.toxml(), not (field or root))
+        doc, elements = load()
+        elements[i].appendChild(doc.createElement("Bogus"))
+        yield ("child of " + tag, "unknown element", doc.toxml(), not field)
+        for new in sorted({tag + "X", tag.lower(), tag[:-1]} - {tag}):
+            doc, elements = load()
+            doc.renameNode(elements[i], None, new)
+            # The loader takes any name that begins with one of these as that list.
+            prefixed = tag in PREFIX_LISTS and new.startswith(tag)
+            yield ("%s renamed %s" % (tag, new), "unknown element", doc.toxml(), not (root or prefixed))
+
+    # Every list element under every other group; every item in every other list.
+    lists = [(i, t, p) for i, (t, p) in enumerate(structure) if p in GROUPS]
+    items = {}
+    for i, (t, p) in enumerate(structure):
+        if any(p == l for _, l, _ in lists):
+            items.setdefault(t, i)
+    for i, tag, group in lists:
+        for other in GROUPS:
+            if other == group:
+                continue
+            doc, elements = load()
+            target = [e for e in elements if e.tagName == other][0]
+            target.appendChild(elements[i].cloneNode(True))
+            yield ("%s in %s" % (tag, other), "misplaced element", doc.toxml(), True)
+        for item, j in items.items():
+            doc, elements = load()
+            if any(c.nodeType == c.ELEMENT_NODE and c.tagName == item for c in elements[i].childNodes):
+                continue
+            elements[i].appendChild(elements[j].cloneNode(True))
+            yield ("%s in %s" % (item, tag), "misplaced element", doc.toxml(), True)
+
+    for (tag, _), i in first.items():
+        for attr, values in BAD_VALUES.items():
+            doc, elements = load()
+            if not elements[i].hasAttribute(attr):
+                continue
+            for value in values:
+                doc, elements = load()
+                elements[i].setAttribute(attr, value)
+                yield ("%s %s=%r" % (tag, attr, value), "value outside its enumeration", doc.toxml(), True)
+
+    for element, part in REQUIRED:
+        doc, elements = load()
+        i = next(k for k, (t, _) in enumerate(structure) if t == element)
+        if part.startswith("@"):
+            elements[i].removeAttribute(part[1:])
+        else:
+            for child in [c for c in elements[i].childNodes if c.nodeType == c.ELEMENT_NODE and c.tagName == part]:
+                elements[i].removeChild(child)
+        yield ("%s without %s" % (element, part), "required part left out", doc.toxml(), True)
+
+
+def check_mutations(work):
+    with open(os.path.join(ARGS.examples, "settings.xml"), "rb") as f:
+        base = f.read()
+    cases = []
+    for n, (label, kind, text, reported) in enumerate(mutations(base)):
+        path = os.path.join(work, "mutation-%04d.xml" % n)
+        with open(path, "w", encoding="utf-8") as out:
+            out.write(text)
+        cases.append((path, label, kind, reported))
+    files = [c[0] for c in cases]
+    rejected = xmllint_rejects(files)
+    codes = loader_codes(files)
+    failures = []
+    kinds = collections.Counter()
+    stricter = 0
+    for path, label, kind, reported in cases:
+        if path not in rejected:
+            failures.append("mutation %s (%s): the DTD accepts it" % (label, kind))
+        if reported and not codes[path]:
+            failures.append("mutation %s (%s): the loader says nothing" % (label, kind))
+        if not reported and codes[path]:
+            failures.append("mutation %s: the loader was expected to ignore it, and reports %s" % (label, codes[path]))
+        if reported:
+            kinds[kind] += 1
+        else:
+            stricter += 1
+    for kind in ["unexpected attribute", "unknown element", "misplaced element", "value outside its enumeration",
+                 "required part left out"]:
+        if kinds[kind] < 10 and kind != "required part left out":
+            failures.append("too few mutations of kind %s: %d" % (kind, kinds[kind]))
+    print("mutations rejected by both: %s; by the DTD alone (parts the loader ignores): %d"
+          % (dict(kinds), stricter))
+    return failures
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--tool", required=True)
+    parser.add_argument("--dtd", required=True)
+    parser.add_argument("--xmllint", default="xmllint")
+    parser.add_argument("--examples", required=True)
+    parser.add_argument("--generator", required=True)
+    ARGS = parser.parse_args()
+    with tempfile.TemporaryDirectory() as work:
+        failures = check_valid_corpus(work) + check_mutations(work)
+    for f in failures:
+        print("FAIL: " + f)
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()

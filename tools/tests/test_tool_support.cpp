@@ -1,0 +1,405 @@
+// The pieces of kolt-settings: the DTD against its checked-in copy, suggestions, JSON
+// strings, character columns, and the XML dump's round trip.
+#include "golden_documents.h"
+#include "support.h"
+#include "support/dump.h"
+#include "support/findings.h"
+#include "support/hints.h"
+#include "support/json.h"
+#include "support/schema.h"
+
+#include "optionlists/vocabulary.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace {
+
+using kolt::test::capture;
+
+TEST(Dtd, CheckedInCopyIsUpToDate) {
+    std::ostringstream generated;
+    kolt::tool::Schema::instance().writeDtd(generated);
+    EXPECT_EQ(kolt::test::readFile(KOLT_DTD_FILE), generated.str())
+        << "schema/koltSettings.dtd is out of date: build the target kolt-update-dtd and commit the result";
+}
+
+TEST(Schema, LiteralFacts) {
+    const auto& schema = kolt::tool::Schema::instance();
+    EXPECT_EQ(schema.root().children, (std::vector<std::string>{"RunType", "ReportSet", "OptionLists"}));
+    ASSERT_NE(schema.find("OptionLists"), nullptr);
+    EXPECT_EQ(schema.find("OptionLists")->children.size(), 7u);
+    std::size_t lists = 0;
+    for (const auto& group : schema.find("OptionLists")->children) {
+        lists += schema.find(group)->children.size();
+    }
+    EXPECT_EQ(lists, 33u);
+    EXPECT_EQ(schema.find("Various_OptionLists")->children.size(), 12u);
+    EXPECT_EQ(schema.find("Call")->required, std::vector<std::string>{"MethodOrFunctionSign"});
+    EXPECT_TRUE(schema.find("LifeCycle_SafeMethodsForMCBU")->oneKind);
+    EXPECT_EQ(schema.find("Macro")->content, kolt::tool::ElementModel::Text);
+    EXPECT_EQ(schema.find("ClassUse")->attribute("prohibited")->values,
+              (std::vector<std::string>{"true", "false"}));
+    ASSERT_NE(schema.listModel("EntityDetection_WordsOfLegacy"), nullptr);
+    EXPECT_EQ(schema.listModel("EntityDetection_WordsOfLegacy")->name, "EntityDetection_Words");
+    EXPECT_EQ(schema.listModel("Macro2ExpandX"), nullptr);
+    std::vector<std::string> parents;
+    for (const auto* p : schema.parentsOf("FrameworkName")) {
+        parents.push_back(p->name);
+    }
+    EXPECT_EQ(parents, (std::vector<std::string>{"ExcludeFramework", "CallDeclaration"}));
+}
+
+TEST(Suggestions, NearestNameOfTheVocabulary) {
+    const std::vector<std::string> uses{"Derivation", "New", "CastInto", "TIE"};
+    const struct {
+        const char* word;
+        const char* expected;
+    } rows[] = {
+        {"new", "New"}, {"NEW", "New"},
+        {"Nwe", "New"}, {"Derivaton", "Derivation"},
+        {"Cast", ""},   {"CastIntoo", "CastInto"},
+        {"Tie", "TIE"}, {"Inheritance", ""},
+        {"", ""},       {"Derivatoin", "Derivation"},
+        {"New", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(kolt::tool::closest(row.word, uses), row.expected) << row.word;
+    }
+    EXPECT_EQ(kolt::tool::editDistance("Macro2Expand", "macro2expand"), 0u);
+    EXPECT_EQ(kolt::tool::editDistance("abcd", "acbd"), 1u);
+    EXPECT_EQ(kolt::tool::editDistance("", "abc"), 3u);
+    EXPECT_EQ(kolt::tool::editDistance("kitten", "sitting"), 3u);
+}
+
+TEST(Json, StringsAreEscapedAndValidUtf8) {
+    const struct {
+        std::string text;
+        std::string json;
+    } rows[] = {
+        {"plain", "\"plain\""},
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {"\n\t\r\x01\x1f", "\"\\n\\t\\r\\u0001\\u001f\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"bad \xE9 byte", "\"bad \\ufffd byte\""},
+        {"cut \xE2\x82", "\"cut \\ufffd\\ufffd\""},
+        {"overlong \xC0\xAF", "\"overlong \\ufffd\\ufffd\""},
+        {"surrogate \xED\xA0\x80", "\"surrogate \\ufffd\\ufffd\\ufffd\""},
+        {std::string("nul\0in", 6), "\"nul\\u0000in\""},
+    };
+    for (const auto& row : rows) {
+        std::string out;
+        kolt::tool::appendJsonString(out, row.text);
+        EXPECT_EQ(out, row.json);
+    }
+    kolt::tool::JsonWriter w(false);
+    w.beginObject()
+        .key("a")
+        .beginArray()
+        .value(1)
+        .value(true)
+        .null()
+        .endArray()
+        .key("b")
+        .beginObject()
+        .endObject();
+    w.key("c").value(static_cast<const char*>(nullptr)).endObject();
+    EXPECT_EQ(w.str(), "{\"a\":[1,true,null],\"b\":{},\"c\":null}");
+}
+
+TEST(SourcePositions, CountCharactersInUtf8Files) {
+    kolt::test::TempDir dir;
+    auto at = [&](const std::string& content, int line, int column) {
+        kolt::tool::SourcePositions positions(dir.write("s.xml", content));
+        positions.convert(line, column);
+        return std::to_string(line) + ":" + std::to_string(column);
+    };
+    const std::string text = "\xEF\xBB\xBF<a>\n<\xC3\xA9\xC3\xA9/><b/>\n\t<c/>\n";
+    EXPECT_EQ(at(text, 1, 5), "1:2"); // after the byte order mark
+    EXPECT_EQ(at(text, 2, 2), "2:2");
+    EXPECT_EQ(at(text, 2, 9), "2:7"); // two two-byte letters before
+    EXPECT_EQ(at(text, 3, 3), "3:3");
+    EXPECT_EQ(at(text, 9, 4), "9:4"); // no such line: left as it is
+    EXPECT_EQ(at("<?xml version='1.0' encoding='UTF-8'?>\n<a/>", 2, 2), "2:2");
+    // Positions in files the parser converts first are not those of the file's bytes.
+    EXPECT_EQ(at("<?xml version='1.0' encoding='ISO-8859-1'?>\n<a/>", 2, 2), "0:0");
+    EXPECT_EQ(at(std::string("\xFF\xFE<\0a\0/\0>\0", 10), 1, 2), "0:0");
+    EXPECT_EQ(at(std::string("<\0a\0/\0>\0", 8), 1, 2), "0:0");
+    kolt::tool::SourcePositions missing(dir.path() + "/none.xml");
+    int line = 1;
+    int column = 7;
+    EXPECT_TRUE(missing.convert(line, column));
+    EXPECT_EQ(column, 7);
+}
+
+// ---------------------------------------------------------------------------------------
+// load(dump(S)) == S
+
+struct Reloaded {
+    std::string state;           // of the first load
+    std::string again;           // after loading its XML dump
+    std::string dump;            // the XML dump
+    std::set<std::string> codes; // diagnostics of the second load
+};
+
+struct CodeSet : koltDiagnosticObserver {
+    std::set<std::string> codes;
+    void onDiagnostic(const koltDiagnostic& d) override { codes.insert(d.codeName); }
+};
+
+Reloaded reload(const std::vector<std::string>& documents) {
+    const auto first = kolt::test::loadXml(documents);
+    Reloaded r;
+    r.state = first.state();
+    std::ostringstream dump;
+    kolt::tool::writeXmlDump(*first.manager, dump);
+    r.dump = dump.str();
+    koltSettingManager second;
+    CodeSet codes;
+    second.setDiagnosticObserver(&codes);
+    capture([&] { second.loadFromXmlMemory(r.dump.data(), r.dump.size(), "dump.xml"); });
+    std::ostringstream state;
+    koltDumpText(second, state);
+    r.again = state.str();
+    r.codes = codes.codes;
+    return r;
+}
+
+// The only states that a clean file cannot recreate: an empty LifeCycle_SafeMethodsForMCBU
+// list needs a rejected first record, a rule whose uses were all refused a refused use.
+const std::set<std::string> kRecreationCodes{"KS016", "KS017", "KS025", "KS026"};
+
+void expectSubset(const std::set<std::string>& codes) {
+    for (const std::string& c : codes) {
+        EXPECT_TRUE(kRecreationCodes.count(c)) << c;
+    }
+}
+
+TEST(XmlDump, ExampleAndEveryGoldenCaseLoadBackIntoTheSameState) {
+    const Reloaded example = reload({kolt::test::readFile(std::string(KOLT_EXAMPLES_DIR) + "/settings.xml")});
+    EXPECT_EQ(example.again, example.state);
+    EXPECT_TRUE(example.codes.empty());
+    const auto cases = kolt::test::goldenDocuments(std::string(KOLT_TEST_SOURCE_DIR) + "/golden");
+    ASSERT_GT(cases.size(), 50u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Reloaded r = reload(c.documents);
+        EXPECT_EQ(r.again, r.state) << r.dump;
+        expectSubset(r.codes);
+    }
+}
+
+TEST(XmlDump, StatesOnlyARejectedElementRecreates) {
+    const std::string doc = kolt::test::settings(
+        "<OptionLists><LifeCycle_OptionLists>"
+        "<LifeCycle_SafeMethodsForMCBU><Call/></LifeCycle_SafeMethodsForMCBU>"
+        "<LifeCycle_SafeMethodsForMCBU><CallDeclaration/></LifeCycle_SafeMethodsForMCBU>"
+        "</LifeCycle_OptionLists><EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection>"
+        "<ClassName>C</ClassName><ClassUseSet><ClassUse use='Bad' prohibited='true'/></ClassUseSet>"
+        "</ClassDetection></EntityDetection_Classes></EntityDetection_OptionLists></OptionLists>");
+    const Reloaded r = reload({doc});
+    EXPECT_EQ(r.again, r.state);
+    EXPECT_EQ(r.codes, (std::set<std::string>{"KS016", "KS017", "KS025"}));
+    EXPECT_NE(r.dump.find("<!-- The list was registered empty"), std::string::npos);
+}
+
+// Random documents over the whole vocabulary, with the texts that are hard to write back.
+class DocumentMaker {
+public:
+    explicit DocumentMaker(unsigned seed) : _rng(seed) {}
+
+    std::string document() {
+        std::string body;
+        for (int n = pick(1, 4); n > 0; --n) {
+            switch (pick(0, 2)) {
+            case 0:
+                body += runType();
+                break;
+            case 1:
+                body += reportSet();
+                break;
+            default:
+                body += optionLists();
+            }
+        }
+        return kolt::test::settings(body);
+    }
+
+private:
+    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(_rng); }
+    template <class T>
+    const T& oneOf(const std::vector<T>& v) {
+        return v[static_cast<std::size_t>(pick(0, static_cast<int>(v.size()) - 1))];
+    }
+    bool chance(int percent) { return pick(1, 100) <= percent; }
+
+    std::string text() {
+        static const std::vector<std::string> texts{
+            "plain",
+            " spaced ",
+            "a&amp;b",
+            "&amp;amp;lt;",
+            "x&lt;y&gt;z",
+            "&quot;q&quot;&apos;",
+            "<![CDATA[c<d&e]]>",
+            "<![CDATA[]]>",
+            "tab\there",
+            "two\nlines",
+            "&#65;&unknown;",
+            "\xC3\xA9t\xC3\xA9",
+            "]]&gt;",
+            "a & b",
+            "&amp",
+            "  ",
+            "&amp;&amp;amp;",
+            "",
+        };
+        return oneOf(texts);
+    }
+    std::string attributeValue() {
+        static const std::vector<std::string> values{
+            "\"A\"", "\"a&amp;b\"", "\"it's\"", "'say \"hi\"'", "\"&lt;x&gt;\"", "\" \"", "\"A\""};
+        return oneOf(values);
+    }
+    std::string leaf(const std::string& tag) { return "<" + tag + ">" + text() + "</" + tag + ">"; }
+
+    std::string runType() {
+        std::string attrs;
+        if (chance(50)) {
+            attrs += chance(80) ? " TypeOfRun='Check'" : " TypeOfRun='check'";
+        }
+        if (chance(50)) {
+            attrs += chance(50) ? " ReportTestFw='true'" : " ReportTestFw='false'";
+        }
+        std::string body;
+        for (int n = pick(0, 2); n > 0; --n) {
+            body +=
+                "<ExcludeFramework>" + leaf("FrameworkName") + leaf("FrameworkName") + "</ExcludeFramework>";
+        }
+        return "<RunType" + attrs + ">" + body + "</RunType>";
+    }
+
+    std::string reportSet() {
+        std::string body;
+        for (int n = pick(0, 4); n > 0; --n) {
+            body += "<Report MessageName=" + attributeValue() + (chance(70) ? " Activate='true'" : "") + "/>";
+        }
+        return "<ReportSet>" + body + "</ReportSet>";
+    }
+
+    std::string signature() {
+        static const std::vector<std::string> signatures{
+            "f",
+            "Foo::bar ( int a, int b )",
+            "get Value (x)",
+            "g()",
+            "   ",
+            "(a,b)",
+            "op&lt;(x) const",
+            "h(a,",
+            "x)y(z)",
+            "&amp;f(a&amp;b)",
+            "<![CDATA[c<(d, e)]]>",
+            "",
+        };
+        return oneOf(signatures);
+    }
+
+    std::string useSet(const std::string& kind) {
+        static const std::vector<std::string> uses{"New", "TIE", "Derivation", "new", "Call", "", "CastInto"};
+        std::string body;
+        for (int n = pick(0, 3); n > 0; --n) {
+            body += "<" + kind + "Use use='" + oneOf(uses) + "'" + (chance(70) ? " prohibited='true'" : "") +
+                    "/>";
+        }
+        return "<" + kind + "UseSet>" + body + "</" + kind + "UseSet>";
+    }
+
+    std::string item(kolt::detail::ListKind kind, const std::string& itemName) {
+        using kolt::detail::ListKind;
+        const std::string className = chance(60) ? leaf("ClassName") : "";
+        switch (kind) {
+        case ListKind::Strings:
+            return leaf(itemName);
+        case ListKind::CallsWithSpecificArg:
+            return "<CallWithSpecificArg>" + className + "<MethodOrFunctionSign>" + signature() +
+                   "</MethodOrFunctionSign><SpecificArg>" +
+                   oneOf(std::vector<std::string>{"0", "3", " 7", "x", "-1"}) +
+                   "</SpecificArg></CallWithSpecificArg>";
+        case ListKind::Calls:
+            return "<Call>" + className + "<MethodOrFunctionSign>" + signature() +
+                   "</MethodOrFunctionSign></Call>";
+        case ListKind::CallDeclarations:
+        case ListKind::CallsOrDeclarations:
+            if (chance(50)) {
+                return item(ListKind::Calls, "Call");
+            }
+            return "<CallDeclaration>" + leaf("FrameworkName") + className + "<MethodOrFunctionSign>" +
+                   signature() + "</MethodOrFunctionSign></CallDeclaration>";
+        case ListKind::ClassDetections:
+        case ListKind::InterfaceDetections: {
+            const std::string k = kind == ListKind::ClassDetections ? "Class" : "Interface";
+            return "<" + k + "Detection>" + leaf("ClassName") + (chance(50) ? leaf("Replacement") : "") +
+                   useSet(k) + "</" + k + "Detection>";
+        }
+        case ListKind::MethodDetections: {
+            static const std::vector<std::string> classes{"",
+                                                          "<ClassName>RootClass</ClassName>",
+                                                          "<ClassName></ClassName>",
+                                                          "<ClassName>Cls&amp;X</ClassName>",
+                                                          "<ClassName><![CDATA[a<b]]></ClassName>",
+                                                          "<ClassName>a & b</ClassName>"};
+            return "<MethodDetection><MethodOrFunctionSign>" + signature() + "</MethodOrFunctionSign>" +
+                   oneOf(classes) + (chance(50) ? leaf("Replacement") : "") +
+                   (chance(30) ? useSet("Method") : "") + "</MethodDetection>";
+        }
+        case ListKind::WordDetections:
+            return "<WordDetection>" + leaf("WordName") + (chance(50) ? leaf("Replacement") : "") +
+                   (chance(30) ? useSet("Word") : "") + "</WordDetection>";
+        }
+        return {};
+    }
+
+    std::string optionLists() {
+        std::string body;
+        for (int groups = pick(1, 4); groups > 0; --groups) {
+            const auto& group = kolt::detail::kGroups[static_cast<std::size_t>(pick(0, 6))];
+            std::string lists;
+            for (int n = pick(1, 4); n > 0; --n) {
+                const kolt::detail::ListRow* row = nullptr;
+                do {
+                    row = &kolt::detail::kLists[static_cast<std::size_t>(pick(0, 32))];
+                } while (row->group != group.group);
+                const std::string name =
+                    row->element +
+                    std::string(row->match == kolt::detail::Match::Prefix && chance(30) ? "Legacy" : "");
+                std::string items;
+                for (int k = pick(0, 3); k > 0; --k) {
+                    items += item(row->kind, row->item);
+                }
+                lists += "<" + name + ">" + items + "</" + name + ">";
+            }
+            body += "<" + std::string(group.element) + ">" + lists + "</" + group.element + ">";
+        }
+        return "<OptionLists>" + body + "</OptionLists>";
+    }
+
+    std::mt19937 _rng;
+};
+
+TEST(XmlDump, RandomDocumentsLoadBackIntoTheSameState) {
+    DocumentMaker maker(20240611);
+    for (int i = 0; i < 400; ++i) {
+        std::vector<std::string> documents{maker.document()};
+        if (i % 4 == 0) {
+            documents.push_back(maker.document()); // a second load adds to the first
+        }
+        const Reloaded r = reload(documents);
+        ASSERT_EQ(r.again, r.state) << "document " << i << ":\n" << documents[0] << "\ndump:\n" << r.dump;
+        expectSubset(r.codes);
+    }
+}
+
+} // namespace

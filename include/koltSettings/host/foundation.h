@@ -118,6 +118,7 @@ private:
 
     const char* storeName(const char* name, std::size_t length);
     void rehash(std::size_t slotCount);
+    void insertSlot(std::size_t pos) noexcept;
 
     std::vector<Entry> _entries;
     std::vector<std::int32_t> _slots;            // open addressing, -1 = free; empty while the index is small

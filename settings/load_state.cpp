@@ -8,33 +8,56 @@
 
 namespace {
 
+using Cursor = koltSettingManager::LoadState::SiblingCursor;
+
+// The 1-based rank of `node` among the children of `father` that bear its name.
+// Diagnostics come in document order, so the scan goes on from where the previous
+// question at the same depth stopped: siblings are counted once per father, not once
+// per diagnostic.
+int sameNameRank(Cursor& cursor, GAXXMLNode father, GAXXMLNode node) {
+    if (cursor.father == father && cursor.node == node) {
+        return cursor.rank;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        if (cursor.father != father || pass == 1) {
+            cursor = Cursor();
+            cursor.father = father;
+            cursor.next = father.GetFirstNode();
+        }
+        while (cursor.next) {
+            const GAXXMLNode sibling = father.GetNextNode(cursor.next);
+            const char* tag = sibling.GetTag();
+            const int rank = ++cursor.counts[tag ? tag : ""];
+            if (sibling == node) {
+                cursor.node = node;
+                cursor.rank = rank;
+                return rank;
+            }
+        }
+        // Asked about a node before the cursor: count again from the first child.
+    }
+    return 0;
+}
+
 // "/Settings/OptionLists[1]/Call[17]": each step counts earlier siblings of the same name.
-void appendIndexedPath(std::string& out, GAXXMLNode node) {
+void appendIndexedPath(std::string& out, GAXXMLNode node, std::vector<Cursor>& cursors) {
     std::vector<GAXXMLNode> chain;
     for (GAXXMLNode n = node; !n.IsNull(); n = n.GetFather()) {
         chain.push_back(n);
     }
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const char* tag = it->GetTag();
+    if (cursors.size() < chain.size()) {
+        cursors.resize(chain.size());
+    }
+    std::size_t depth = 0;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it, ++depth) {
         out += '/';
-        out += tag;
+        out += it->GetTag();
         GAXXMLNode father = it->GetFather();
         if (father.IsNull()) {
             continue; // the root element is unique
         }
-        int index = 0;
-        void* cookie = father.GetFirstNode();
-        while (cookie) {
-            GAXXMLNode sibling = father.GetNextNode(cookie);
-            if (kolt::detail::sameText(sibling.GetTag(), tag)) {
-                ++index;
-            }
-            if (sibling == *it) {
-                break;
-            }
-        }
         out += '[';
-        out += std::to_string(index);
+        out += std::to_string(sameNameRank(cursors[depth], father, *it));
         out += ']';
     }
 }
@@ -64,7 +87,7 @@ void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode nod
     if (observer) {
         line.assign(text, 0, lineEnd);
         path.clear();
-        appendIndexedPath(path, node);
+        appendIndexedPath(path, node, cursors);
         const std::string printed(text, pathStart, pathEnd - pathStart);
         koltDiagnostic d{code, m.codeName, line.c_str(), documentName.c_str(),
                          0,    0,          path.c_str(), printed.c_str()};

@@ -8,6 +8,9 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 struct koltSettingManager::LoadState {
     koltDiagnosticObserver* observer = nullptr;
@@ -18,10 +21,21 @@ struct koltSettingManager::LoadState {
     std::string line;                     // observer copies
     std::string path;
 
+    // Where the indexed paths of the observer stopped counting siblings, per depth.
+    struct SiblingCursor {
+        GAXXMLNode father;
+        GAXXMLNode node;                                  // the last node ranked
+        int rank = 0;                                     // its rank among the siblings of its name
+        void* next = nullptr;                             // the sibling after it
+        std::unordered_map<std::string_view, int> counts; // siblings per name, up to `node`
+    };
+    std::vector<SiblingCursor> cursors;
+
     // Begins the report of a new load.
     void start(const char* name) {
         report = koltLoadReport();
         documentName = name ? name : "";
+        cursors.clear(); // they point into the previous document
     }
 
     // Writes one diagnostic record on rzStderr: the error line of `code` with its

@@ -5,6 +5,8 @@
 
 #include <pugixml.hpp>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -163,13 +165,11 @@ GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) {
     }
     // Size the buffer from the file's length, one byte more so that reading to the end
     // needs no second buffer; still read until end of file, in case the length changed.
+    // Only a regular file has a length: the end offset of a directory is LONG_MAX.
     std::size_t capacity = 4096;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long end = std::ftell(file);
-        if (end >= 0) {
-            capacity = static_cast<std::size_t>(end) + 1;
-        }
-        std::rewind(file);
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0) {
+        capacity = static_cast<std::size_t>(info.st_size) + 1;
     }
     auto deallocate = pugi::get_memory_deallocation_function();
     char* buffer = static_cast<char*>(impl.allocate(capacity));

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev)
 if [[ "${1:-}" == "--ci" ]]; then
-    packages+=(clang-format)
+    packages+=(clang-format clang-14 libclang-rt-14-dev valgrind)
 fi
 
 missing=()

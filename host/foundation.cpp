@@ -151,12 +151,7 @@ int TAIndex::Append(const char* name, void* value) {
         if (_entries.size() * 2 > _slots.size()) {
             rehash(_slots.size() * 2);
         } else {
-            const std::size_t mask = _slots.size() - 1;
-            std::size_t i = hash & mask;
-            while (_slots[i] >= 0) {
-                i = (i + 1) & mask;
-            }
-            _slots[i] = pos;
+            insertSlot(pos);
         }
     } else if (_entries.size() > kLinearLimit) {
         rehash(32);
@@ -164,17 +159,27 @@ int TAIndex::Append(const char* name, void* value) {
     return pos;
 }
 
+void TAIndex::insertSlot(std::size_t pos) noexcept {
+    const Entry& entry = _entries[pos];
+    const std::size_t mask = _slots.size() - 1;
+    std::size_t i = entry.hash & mask;
+    for (; _slots[i] >= 0; i = (i + 1) & mask) {
+        const Entry& other = _entries[static_cast<std::size_t>(_slots[i])];
+        if (other.hash == entry.hash && other.length == entry.length &&
+            std::memcmp(other.name, entry.name, entry.length) == 0) {
+            // IsIn answers the first of equal names only; leaving repeats out of the
+            // slots keeps probes short however often a name is appended.
+            return;
+        }
+    }
+    _slots[i] = static_cast<std::int32_t>(pos);
+}
+
 void TAIndex::rehash(std::size_t slotCount) {
     _slots.assign(slotCount, -1);
-    const std::size_t mask = slotCount - 1;
-    // Entries are inserted in position order, so a probe meets the first of equal
-    // names before the later ones: IsIn answers the first position.
+    // In position order, so that the first of equal names is the one kept.
     for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
-        std::size_t i = _entries[pos].hash & mask;
-        while (_slots[i] >= 0) {
-            i = (i + 1) & mask;
-        }
-        _slots[i] = static_cast<std::int32_t>(pos);
+        insertSlot(pos);
     }
 }
 

@@ -19,6 +19,18 @@ int loadFlag(const int& flag) noexcept {
     return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
 }
 
+// True when `table` holds exactly `names`, in order.
+template <std::size_t N>
+bool holdsExactly(const TAIndex& table, const char* const (&names)[N]) noexcept {
+    int pos = 0;
+    for (const char* name : names) {
+        if (name && !kolt::detail::sameText(table.GetName(pos++), name)) {
+            return false;
+        }
+    }
+    return table.Size() == pos;
+}
+
 // Empties `table`, appends `names` and sets `done`: on the first call whatever `force`,
 // afterwards only when `force` is exactly 1.
 template <std::size_t N>
@@ -30,10 +42,14 @@ void fillUseTable(TAIndex& table, int& done, int force, const char* const (&name
     if (__atomic_load_n(&done, __ATOMIC_RELAXED) != 0 && force != 1) {
         return; // filled by another thread meanwhile
     }
-    table.Reset();
-    for (const char* name : names) {
-        if (name) {
-            table.Append(name, nullptr);
+    // A refill that would give the same table leaves it untouched, so that forcing it
+    // while other threads read it (loading) is no data race.
+    if (!holdsExactly(table, names)) {
+        table.Reset();
+        for (const char* name : names) {
+            if (name) {
+                table.Append(name, nullptr);
+            }
         }
     }
     __atomic_store_n(&done, 1, __ATOMIC_RELEASE);

@@ -10,6 +10,8 @@ if [[ "${1:-}" == "--ci" ]]; then
     packages+=(libxml2-utils python3)
     # packaging job: dpkg-shlibdeps for cpack, and file, which cpack runs on each binary
     packages+=(dpkg-dev file)
+    # reliability jobs: fuzzing with clang, valgrind
+    packages+=(clang-14 libclang-rt-14-dev valgrind)
 fi
 
 missing=()

@@ -8,35 +8,61 @@
 
 namespace {
 
-std::string_view tagOf(GAXXMLNode node) noexcept {
-    const char* tag = node.GetTag();
-    return tag ? std::string_view(tag) : std::string_view();
+using Cursor = koltSettingManager::LoadState::SiblingCursor;
+
+// The 1-based rank of `node` among the children of `father` that bear its name.
+// Diagnostics come in document order, so the scan goes on from where the previous
+// question at the same depth stopped: siblings are counted once per father, not once
+// per diagnostic.
+int sameNameRank(Cursor& cursor, GAXXMLNode father, GAXXMLNode node) {
+    if (cursor.father == father && cursor.node == node) {
+        return cursor.rank;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        if (cursor.father != father || pass == 1) {
+            cursor = Cursor();
+            cursor.father = father;
+            cursor.next = father.GetFirstNode();
+        }
+        while (cursor.next) {
+            const GAXXMLNode sibling = father.GetNextNode(cursor.next);
+            const char* tag = sibling.GetTag();
+            const int rank = ++cursor.counts[tag ? tag : ""];
+            if (sibling == node) {
+                cursor.node = node;
+                cursor.rank = rank;
+                return rank;
+            }
+        }
+        // Asked about a node before the cursor: count again from the first child.
+    }
+    return 0;
+}
+
+// "/Settings/OptionLists[1]/Call[17]": each step counts earlier siblings of the same name.
+void appendIndexedPath(std::string& out, GAXXMLNode node, std::vector<Cursor>& cursors) {
+    std::vector<GAXXMLNode> chain;
+    for (GAXXMLNode n = node; !n.IsNull(); n = n.GetFather()) {
+        chain.push_back(n);
+    }
+    if (cursors.size() < chain.size()) {
+        cursors.resize(chain.size());
+    }
+    std::size_t depth = 0;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it, ++depth) {
+        out += '/';
+        out += it->GetTag();
+        GAXXMLNode father = it->GetFather();
+        if (father.IsNull()) {
+            continue; // the root element is unique
+        }
+        out += '[';
+        out += std::to_string(sameNameRank(cursors[depth], father, *it));
+        out += ']';
+    }
 }
 
 } // namespace
-
-int koltSettingManager::LoadState::siblingIndex(GAXXMLNode parent, GAXXMLNode child) {
-    SiblingCursor& cursor = cursors[parent.internal_object()];
-    if (cursor.last == child) {
-        return cursor.seen[tagOf(child)];
-    }
-    for (int pass = 0; pass < 2; ++pass) {
-        if (cursor.last.IsNull()) {
-            cursor.next = parent.GetFirstNode();
-        }
-        while (cursor.next) {
-            const GAXXMLNode sibling = parent.GetNextNode(cursor.next);
-            const int index = ++cursor.seen[tagOf(sibling)];
-            cursor.last = sibling;
-            if (sibling == child) {
-                return index;
-            }
-        }
-        // Not after the last one counted: an earlier child, asked out of document order.
-        cursor = SiblingCursor();
-    }
-    return 0; // not a child of `parent`
-}
 
 void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode node,
                                          std::initializer_list<const char*> args) {
@@ -58,31 +84,16 @@ void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode nod
 
     ++report.total;
     ++report.counts[static_cast<std::size_t>(code)];
-    if (!observer) {
-        return;
-    }
-    line.assign(text, 0, lineEnd);
-    // "/Settings/OptionLists[1]/Call[17]": the root is unique, every other step is
-    // numbered among the siblings of the same name.
-    std::vector<GAXXMLNode> chain;
-    for (GAXXMLNode n = node; !n.IsNull(); n = n.GetFather()) {
-        chain.push_back(n);
-    }
-    path.clear();
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        path += '/';
-        path += tagOf(*it);
-        if (it != chain.rbegin()) {
-            path += '[';
-            path += std::to_string(siblingIndex(*(it - 1), *it));
-            path += ']';
+    if (observer) {
+        line.assign(text, 0, lineEnd);
+        path.clear();
+        appendIndexedPath(path, node, cursors);
+        const std::string printed(text, pathStart, pathEnd - pathStart);
+        koltDiagnostic d{code,         m.codeName,      line.c_str(), documentName.c_str(), 0, 0,
+                         path.c_str(), printed.c_str(), node};
+        if (parser) {
+            parser->GetLineColumn(node.GetOffset(), d.line, d.column);
         }
+        observer->onDiagnostic(d);
     }
-    const std::string printed(text, pathStart, pathEnd - pathStart);
-    koltDiagnostic d{code,         m.codeName,      line.c_str(), documentName.c_str(), 0, 0,
-                     path.c_str(), printed.c_str(), node};
-    if (parser) {
-        parser->GetLineColumn(node.GetOffset(), d.line, d.column);
-    }
-    observer->onDiagnostic(d);
 }

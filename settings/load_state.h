@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 // Hidden here rather than in the public header: there it would hide the manager too
 // when a consumer compiles the header with default visibility (static library).
@@ -22,31 +23,27 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     std::string line;                     // observer copies
     std::string path;
 
-    // How far the children of one element have been counted for indexed paths. The walk
-    // reports the children of an element in document order, so counting resumes where
-    // the previous diagnostic left off and a list of n bad items costs O(n) in all.
+    // Where the indexed paths of the observer stopped counting siblings, per depth.
     struct SiblingCursor {
-        void* next = nullptr;                           // child cookie after `last`
-        GAXXMLNode last;                                // last child counted; null before the first
-        std::unordered_map<std::string_view, int> seen; // children counted, by name
+        GAXXMLNode father;
+        GAXXMLNode node;                                  // the last node ranked
+        int rank = 0;                                     // its rank among the siblings of its name
+        void* next = nullptr;                             // the sibling after it
+        std::unordered_map<std::string_view, int> counts; // siblings per name, up to `node`
     };
-    // Keyed by parent element; holds pointers into the running document only.
-    std::unordered_map<const void*, SiblingCursor> cursors;
+    std::vector<SiblingCursor> cursors;
 
     // Begins the report of a new load.
     void start(const char* name) {
         report = koltLoadReport();
         documentName = name ? name : "";
-        cursors.clear();
+        cursors.clear(); // they point into the previous document
     }
 
     // Writes one diagnostic record on rzStderr: the error line of `code` with its
     // arguments, the dtd line when the code has one, and the path of `node`; hands the
     // same to the observer. Every diagnostic of the loader goes through here.
     void emit(kolt::detail::Code code, GAXXMLNode node, std::initializer_list<const char*> args = {});
-
-    // 1-based position of `child` among the children of `parent` that bear its name.
-    int siblingIndex(GAXXMLNode parent, GAXXMLNode child);
 };
 
 #endif

@@ -297,6 +297,7 @@ TEST(XmlParser, FilesAndLineNumbers) {
     EXPECT_TRUE(parser.LoadFromFile((dir.path() + "/missing.xml").c_str()).IsNull());
     EXPECT_EQ(parser.GetStatus(), RUVXMLParser::FileUnreadable);
     EXPECT_TRUE(parser.LoadFromFile(dir.path().c_str()).IsNull()) << "a directory";
+    EXPECT_EQ(parser.GetStatus(), RUVXMLParser::FileUnreadable) << "its end offset is no length to allocate";
 }
 
 } // namespace

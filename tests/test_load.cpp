@@ -142,3 +142,45 @@ TEST(Observer, SeesWhatStderrGetsWithPositions) {
 }
 
 } // namespace
+
+// The indexed path counts earlier siblings of the same name, whatever order diagnostics
+// come in and however many documents the manager loaded before.
+TEST(Observer, IndexedPathsRankSiblingsOfTheSameName) {
+    const std::string doc = kolt::test::settings(
+        "<ReportSet><A/><B/><A/><Report/><B/><A/></ReportSet>"
+        "<OptionLists><EntityDetection_OptionLists><EntityDetection_Words>"
+        "<WordDetection><X/></WordDetection><WordDetection><Y/><X/></WordDetection>"
+        "</EntityDetection_Words></EntityDetection_OptionLists></OptionLists><ReportSet><A/></ReportSet>");
+    const std::vector<std::string> expected = {
+        "/Settings/ReportSet[1]/A[1]",
+        "/Settings/ReportSet[1]/B[1]",
+        "/Settings/ReportSet[1]/A[2]",
+        "/Settings/ReportSet[1]/Report[1]",
+        "/Settings/ReportSet[1]/B[2]",
+        "/Settings/ReportSet[1]/A[3]",
+        // Children first, then the detection itself, then the next detection's children.
+        "/Settings/OptionLists[1]/EntityDetection_OptionLists[1]/EntityDetection_Words[1]/WordDetection[1]/"
+        "X[1]",
+        "/Settings/OptionLists[1]/EntityDetection_OptionLists[1]/EntityDetection_Words[1]/WordDetection[1]",
+        "/Settings/OptionLists[1]/EntityDetection_OptionLists[1]/EntityDetection_Words[1]/WordDetection[2]/"
+        "Y[1]",
+        "/Settings/OptionLists[1]/EntityDetection_OptionLists[1]/EntityDetection_Words[1]/WordDetection[2]/"
+        "X[1]",
+        "/Settings/OptionLists[1]/EntityDetection_OptionLists[1]/EntityDetection_Words[1]/WordDetection[2]",
+        "/Settings/ReportSet[2]/A[1]",
+    };
+    struct Paths : koltDiagnosticObserver {
+        std::vector<std::string> seen;
+        void onDiagnostic(const koltDiagnostic& d) override { seen.push_back(d.elementPath); }
+    } paths;
+    koltSettingManager m;
+    m.setDiagnosticObserver(&paths);
+    kolt::test::capture([&] {
+        for (int load = 0; load < 2; ++load) {
+            EXPECT_EQ(m.loadFromXmlMemory(doc.data(), doc.size(), "s.xml"), 0);
+        }
+    });
+    std::vector<std::string> twice = expected;
+    twice.insert(twice.end(), expected.begin(), expected.end());
+    EXPECT_EQ(paths.seen, twice);
+}

@@ -118,6 +118,7 @@ private:
 
     KOLT_LOCAL const char* storeName(const char* name, std::size_t length);
     KOLT_LOCAL void rehash(std::size_t slotCount);
+    KOLT_LOCAL void insertSlot(std::size_t pos) noexcept;
 
     std::vector<Entry> _entries;
     std::vector<std::int32_t> _slots;            // open addressing, -1 = free; empty while the index is small

@@ -1,5 +1,5 @@
 // The structured side channel: records in step with rzStderr, indexed paths, positions.
-#include "golden_documents.h"
+#include "golden_cases.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -54,12 +54,12 @@ struct Observed {
 };
 
 TEST(Observer, EveryGoldenCaseGivesTheSameBytesAndOneRecordPerDiagnostic) {
-    const auto cases = kolt::test::goldenDocuments(std::string(KOLT_TEST_SOURCE_DIR) + "/golden");
+    const auto cases = kolt::test::goldenCases();
     ASSERT_GT(cases.size(), 50u);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto plain = kolt::test::loadXml(c.documents);
-        const Observed observed(c.documents);
+        SCOPED_TRACE(c.label());
+        const auto plain = kolt::test::loadXml(c.documents());
+        const Observed observed(c.documents());
         EXPECT_EQ(observed.err, plain.err);
         EXPECT_EQ(observed.results, plain.results);
         // The records put back together are the stream, byte for byte.

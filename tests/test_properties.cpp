@@ -2,6 +2,7 @@
 // fuzzer's dictionary against the names the loader compares with.
 #include "../fuzz/dictionary.h"
 #include "../fuzz/properties.h"
+#include "golden_cases.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 namespace {
 
+using kolt::test::filesIn;
 using kolt::test::readFile;
 
 struct Document {
@@ -20,49 +22,19 @@ struct Document {
     std::string text;
 };
 
-std::vector<std::string> filesIn(const std::string& dir, const std::string& suffix) {
-    std::vector<std::string> files;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name[0] != '.' && name.size() >= suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                files.push_back(dir + "/" + name);
-            }
-        }
-        ::closedir(d);
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // The "--- xml" sections of the golden cases, the bundled example and the fuzzer's seeds.
 std::vector<Document> documents() {
     std::vector<Document> docs;
-    for (const std::string& file : filesIn(std::string(KOLT_TEST_SOURCE_DIR) + "/golden", ".cases")) {
-        std::istringstream in(readFile(file));
-        std::string line;
-        std::string caseName;
-        Document* current = nullptr;
-        while (std::getline(in, line)) {
-            if (line.rfind("=== ", 0) == 0) {
-                caseName = line.substr(4);
-                current = nullptr;
-            } else if (line == "--- xml") {
-                docs.push_back({file.substr(file.rfind('/') + 1) + ": " + caseName, ""});
-                current = &docs.back();
-            } else if (line.rfind("--- ", 0) == 0) {
-                current = nullptr;
-            } else if (current) {
-                current->text += line + "\n";
-            }
+    for (const auto& c : kolt::test::goldenCases()) {
+        for (const std::string& xml : c.documents()) {
+            docs.push_back({c.label(), xml});
         }
     }
     for (const std::string& file : filesIn(KOLT_EXAMPLES_DIR, ".xml")) {
-        docs.push_back({file.substr(file.rfind('/') + 1), readFile(file)});
+        docs.push_back({file, readFile(std::string(KOLT_EXAMPLES_DIR) + "/" + file)});
     }
     for (const std::string& file : filesIn(KOLT_FUZZ_SEEDS_DIR, "")) {
-        docs.push_back({"seed " + file.substr(file.rfind('/') + 1), readFile(file)});
+        docs.push_back({"seed " + file, readFile(std::string(KOLT_FUZZ_SEEDS_DIR) + "/" + file)});
     }
     return docs;
 }
@@ -146,11 +118,11 @@ TEST(FuzzDictionary, HoldsEveryNameTheLoaderComparesWith) {
     const std::set<std::string> dictionary(words.begin(), words.end());
     int seen = 0;
     for (const char* area : {"settings", "optionlists", "rules"}) {
-        for (const std::string& file : filesIn(std::string(KOLT_SOURCE_DIR) + "/" + area, ".cpp")) {
-            if (file.find("/messages.cpp") != std::string::npos ||
-                file.find("/dump.cpp") != std::string::npos) {
+        for (const std::string& name : filesIn(std::string(KOLT_SOURCE_DIR) + "/" + area, ".cpp")) {
+            if (name == "messages.cpp" || name == "dump.cpp") {
                 continue; // diagnostic texts and the listing for people
             }
+            const std::string file = std::string(KOLT_SOURCE_DIR) + "/" + area + "/" + name;
             for (const std::string& word : quotedIdentifiers(readFile(file))) {
                 ++seen;
                 if (!notDocumentWords.count(word)) {

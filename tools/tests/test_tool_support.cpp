@@ -1,6 +1,6 @@
 // The pieces of kolt-settings: the DTD against its checked-in copy, suggestions, JSON
 // strings, character columns, and the XML dump's round trip.
-#include "golden_documents.h"
+#include "golden_cases.h"
 #include "support.h"
 #include "support/dump.h"
 #include "support/findings.h"
@@ -181,11 +181,11 @@ TEST(XmlDump, ExampleAndEveryGoldenCaseLoadBackIntoTheSameState) {
     const Reloaded example = reload({kolt::test::readFile(std::string(KOLT_EXAMPLES_DIR) + "/settings.xml")});
     EXPECT_EQ(example.again, example.state);
     EXPECT_TRUE(example.codes.empty());
-    const auto cases = kolt::test::goldenDocuments(std::string(KOLT_TEST_SOURCE_DIR) + "/golden");
+    const auto cases = kolt::test::goldenCases();
     ASSERT_GT(cases.size(), 50u);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Reloaded r = reload(c.documents);
+        SCOPED_TRACE(c.label());
+        const Reloaded r = reload(c.documents());
         EXPECT_EQ(r.again, r.state) << r.dump;
         expectSubset(r.codes);
     }

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev)
 if [[ "${1:-}" == "--ci" ]]; then
-    packages+=(clang-format)
+    packages+=(clang-format libbenchmark-dev libxml2-dev)
 fi
 
 missing=()

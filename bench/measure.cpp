@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <iostream>
 
 namespace kolt::bench {
@@ -18,6 +19,14 @@ namespace {
 
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Processor time of this process; unlike the wall clock it leaves out the time other
+// processes of a busy machine take.
+double cpuNow() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 // Since Linux 4.0, writing 5 to clear_refs resets the high-water mark to the current size.
@@ -86,10 +95,12 @@ double peakResidentBytes() {
 
 void Probe::pause() {
     pausedAt = now();
+    pausedCpuAt = cpuNow();
 }
 
 void Probe::resume() {
     pausedTotal += now() - pausedAt;
+    pausedCpuTotal += cpuNow() - pausedCpuAt;
 }
 
 double Probe::residentGrowth() {
@@ -117,7 +128,9 @@ Sample runIsolated(const Workload& workload) {
         resetPeak();
         probe.startRss = residentBytes();
         const double start = now();
+        const double cpuStart = cpuNow();
         workload(probe, sample);
+        sample.cpuSeconds = cpuNow() - cpuStart - probe.pausedCpuTotal;
         sample.seconds = now() - start - probe.pausedTotal;
         sample.peakBytes = peakResidentBytes() - probe.startRss;
         sample.ok = true;

@@ -10,10 +10,11 @@ namespace kolt::bench {
 // What one run of a workload cost.
 struct Sample {
     bool ok = false;
-    double seconds = 0;   // timed part only
-    double peakBytes = 0; // growth of the resident set's high-water mark
-    double keptBytes = 0; // resident growth still held after the timed part, if asked
-    double check = 0;     // a value derived from the work, so that none of it is skipped
+    double seconds = 0;    // timed part only, wall clock
+    double cpuSeconds = 0; // timed part only, processor time of the child (user and system)
+    double peakBytes = 0;  // growth of the resident set's high-water mark
+    double keptBytes = 0;  // resident growth still held after the timed part, if asked
+    double check = 0;      // a value derived from the work, so that none of it is skipped
 };
 
 // Hooks a workload uses inside its child process.
@@ -26,7 +27,9 @@ struct Probe {
 
     double startRss = 0;
     double pausedAt = 0;
+    double pausedCpuAt = 0;
     double pausedTotal = 0;
+    double pausedCpuTotal = 0;
 };
 
 // The workload: does the work, may fill sample.keptBytes and sample.check.

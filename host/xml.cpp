@@ -71,7 +71,13 @@ const char* GAXXMLNode::GetFirstContent() const noexcept {
     if (!_node) {
         return nullptr;
     }
-    for (pugi::xml_node child = nodeOf(_node).first_child(); child; child = child.next_sibling()) {
+    const pugi::xml_node node = nodeOf(_node);
+    // A text read before any child is embedded in the element (parse_embed_pcdata); it is
+    // never empty, and it comes first in document order.
+    if (const char* embedded = node.value(); *embedded) {
+        return embedded;
+    }
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
             return child.value();
         }

@@ -237,6 +237,14 @@ TEST(XmlParser, TextsAreHandedOverAsWritten) {
         {"<a>one\r\ntwo</a>", "one\ntwo"},
         {"<a></a>", nullptr},
         {"<a><b/>  </a>", nullptr},
+        // The first text in document order, whether it comes before, between or after
+        // child elements, CDATA sections or comments.
+        {"<a>t<b/>u</a>", "t"},
+        {"<a><b/>u<c/>v</a>", "u"},
+        {"<a><![CDATA[c]]>t</a>", "c"},
+        {"<a>t<![CDATA[c]]></a>", "t"},
+        {"<a><!-- note -->t</a>", "t"},
+        {"<a>  <b/></a>", nullptr},
     };
     for (const auto& row : rows) {
         Parsed p(row.xml);

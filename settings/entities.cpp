@@ -1,7 +1,6 @@
-// Decoding of the five predefined XML entities, in place.
+// Decoding of the five predefined XML entities, in place or into a manager's arena.
+#include "arena.h"
 #include "text.h"
-
-#include <koltSettings/settings/manager.h>
 
 namespace kolt::detail {
 
@@ -54,22 +53,33 @@ std::size_t applyRow(char* s, std::size_t n, const EntityRow& row) noexcept {
 
 } // namespace
 
-char* decodeEntities(char* text) noexcept {
-    if (!text || !*text) {
-        return text;
-    }
-    std::size_t n = std::strlen(text);
-    if (!std::memchr(text, '&', n)) {
-        return text;
+std::size_t decodeEntities(char* text, std::size_t length) noexcept {
+    if (!std::memchr(text, '&', length)) {
+        return length;
     }
     for (const EntityRow& row : kEntities) {
-        n = applyRow(text, n, row);
+        length = applyRow(text, length, row);
+    }
+    return length;
+}
+
+char* decodeEntities(char* text) noexcept {
+    if (text && *text) {
+        decodeEntities(text, std::strlen(text));
     }
     return text;
 }
 
-} // namespace kolt::detail
-
-char* koltSettingManager::substituteEntities(char* text) {
-    return kolt::detail::decodeEntities(text);
+char* decodedCopy(Arena& arena, std::string& scratch, const char* text) {
+    if (!text) {
+        return nullptr;
+    }
+    const std::size_t length = std::strlen(text);
+    if (!std::memchr(text, '&', length)) {
+        return arena.copy(text, length); // most texts: nothing to decode
+    }
+    scratch.assign(text, length);
+    return arena.copy(scratch.data(), decodeEntities(scratch.data(), length));
 }
+
+} // namespace kolt::detail

@@ -2,6 +2,7 @@
 #ifndef KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 #define KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 
+#include "arena.h"
 #include "messages.h"
 
 #include <koltSettings/settings/manager.h>
@@ -17,6 +18,8 @@ struct koltSettingManager::LoadState {
     std::string text;                     // diagnostic being written
     std::string line;                     // observer copies
     std::string path;
+    kolt::detail::Arena arena; // call records and their texts, until the manager dies
+    std::string decoding;      // a text being entity-decoded
 
     // Begins the report of a new load.
     void start(const char* name) {

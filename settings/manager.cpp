@@ -1,5 +1,4 @@
 // koltSettingManager: construction, destruction and the checker's queries.
-#include "../optionlists/owned_records.h"
 #include "load_state.h"
 #include "text.h"
 
@@ -14,20 +13,12 @@ List* lookUp(const TAIndex& registry, const char* name) {
     return pos < 0 ? nullptr : static_cast<List*>(registry.GetValue(pos));
 }
 
-// Releases every record of every list of a call-record registry, then the lists.
+// Deletes the lists of a call-record registry. Their records and texts are in the
+// manager's arena, released with it.
 template <class List>
-void releaseRecords(const TAIndex& registry) {
+void releaseLists(const TAIndex& registry) {
     for (int i = 0; i < registry.Size(); ++i) {
-        auto* list = static_cast<List*>(registry.GetValue(i));
-        if (!list) {
-            continue;
-        }
-        for (int pos = 1; pos <= list->Size(); ++pos) {
-            if (auto* record = (*list)[pos]) {
-                kolt::detail::RecordDeleter()(record);
-            }
-        }
-        delete list;
+        delete static_cast<List*>(registry.GetValue(i));
     }
 }
 
@@ -40,9 +31,9 @@ koltSettingManager::~koltSettingManager() {
     for (int i = 0; i < _stringLists.Size(); ++i) {
         delete static_cast<GAXListValGAXString*>(_stringLists.GetValue(i));
     }
-    releaseRecords<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists);
-    releaseRecords<GAXListPtrCall>(_callLists);
-    releaseRecords<GAXListPtrCallDeclaration>(_callDeclarationLists);
+    releaseLists<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists);
+    releaseLists<GAXListPtrCall>(_callLists);
+    releaseLists<GAXListPtrCallDeclaration>(_callDeclarationLists);
     for (int i = 0; i < _entityDetectionLists.Size(); ++i) {
         auto* list = static_cast<GAXListPtrkoltEntityDetection*>(_entityDetectionLists.GetValue(i));
         if (!list) {
@@ -74,6 +65,10 @@ GAXListPtrCallDeclaration* koltSettingManager::getGAXListOfCallDeclaration(const
 GAXListPtrkoltEntityDetection* koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
     // Detection lists of every kind are registered as GAXListPtrkoltEntityDetection*.
     return lookUp<GAXListPtrkoltEntityDetection>(_entityDetectionLists, name);
+}
+
+char* koltSettingManager::substituteEntities(char* text) {
+    return kolt::detail::decodeEntities(text);
 }
 
 int koltSettingManager::report(const char* name) const {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace kolt::detail {
 
@@ -37,11 +38,18 @@ using OwnedText = std::unique_ptr<char, FreeText>;
 // Decodes &amp; &lt; &gt; &quot; &apos; in place, in that order, in linear time. Null
 // and empty texts are returned untouched.
 char* decodeEntities(char* text) noexcept;
+// The same on the `length` bytes at `text` (NUL-terminated); returns the new length.
+std::size_t decodeEntities(char* text, std::size_t length) noexcept;
 
 // A heap copy of `text` with its entities decoded (null stays null).
 inline char* decodedCopy(const char* text) {
     return decodeEntities(copyText(text));
 }
+
+class Arena;
+// A copy in `arena` of `text` with its entities decoded, of the decoded length (null
+// stays null); `scratch` holds a text that has entities while it is decoded.
+char* decodedCopy(Arena& arena, std::string& scratch, const char* text);
 
 // Null-safe equality of C texts.
 inline bool sameText(const char* a, const char* b) noexcept {

@@ -18,7 +18,7 @@ struct koltSettingManager::LoadState {
     std::string text;                     // diagnostic being written
     std::string line;                     // observer copies
     std::string path;
-    kolt::detail::Arena arena; // call records and their texts, until the manager dies
+    kolt::detail::Arena arena; // call records, rules and their texts, until the manager dies
     std::string decoding;      // a text being entity-decoded
 
     // Begins the report of a new load.

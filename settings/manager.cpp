@@ -1,4 +1,5 @@
 // koltSettingManager: construction, destruction and the checker's queries.
+#include "../rules/rule_storage.h"
 #include "load_state.h"
 #include "text.h"
 
@@ -40,7 +41,7 @@ koltSettingManager::~koltSettingManager() {
             continue;
         }
         for (int pos = 1; pos <= list->Size(); ++pos) {
-            delete (*list)[pos];
+            kolt::detail::RuleStorage::end((*list)[pos]); // the object is in the arena
         }
         delete list;
     }

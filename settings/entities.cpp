@@ -6,46 +6,95 @@ namespace kolt::detail {
 
 namespace {
 
-struct EntityRow {
-    const char* text;
-    std::size_t length;
-    char character;
-};
+// True when the `length` bytes of `expected` follow at s[at], within n.
+inline bool follows(const char* s, std::size_t n, std::size_t at, const char* expected,
+                    std::size_t length) noexcept {
+    if (n - at < length) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (s[at + i] != expected[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
-// Order matters: each row is applied to the whole text before the next one starts.
-constexpr EntityRow kEntities[] = {
-    {"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'}, {"&quot;", 6, '"'}, {"&apos;", 6, '\''},
-};
+// Moves the run from s[r] up to the next ampersand (or the end) to s[w]; returns the
+// new read and write positions through r and w. Entity-dense texts have runs of a few
+// bytes, copied here one by one; longer runs go to memchr and memmove.
+inline void copyRun(char* s, std::size_t n, std::size_t& r, std::size_t& w) noexcept {
+    for (const std::size_t shortEnd = n - r < 16 ? n : r + 16; r < shortEnd; ++r, ++w) {
+        if (s[r] == '&') {
+            return;
+        }
+        s[w] = s[r];
+    }
+    if (r == n) {
+        return;
+    }
+    const auto* next = static_cast<const char*>(std::memchr(s + r, '&', n - r));
+    const std::size_t end = next ? static_cast<std::size_t>(next - s) : n;
+    if (w != r) {
+        std::memmove(s + w, s + r, end - r);
+    }
+    w += end - r;
+    r = end;
+}
 
-// Replaces every occurrence of one row, left to right, compacting the text. The result
-// equals searching again from the start after each replacement: the text before the
-// write position holds no occurrence, and the only character a replacement writes that
-// can begin a new occurrence is the ampersand of the &amp; row, at the position just
-// written ("&amp;amp;" gives "&"). A row never contains its own character elsewhere,
-// so no occurrence can straddle the write position otherwise.
-std::size_t applyRow(char* s, std::size_t n, const EntityRow& row) noexcept {
-    const char* first = static_cast<const char*>(std::memchr(s, '&', n));
+// The first row, &amp;, replaced everywhere, left to right. This equals searching again
+// from the start after each replacement: the text before the write position holds no
+// occurrence, and the ampersand just written begins a new one exactly when "amp;"
+// follows ("&amp;amp;" gives "&").
+std::size_t decodeAmpersands(char* s, std::size_t n) noexcept {
+    const auto* first = static_cast<const char*>(std::memchr(s, '&', n));
     if (!first) {
         return n;
     }
     std::size_t r = static_cast<std::size_t>(first - s);
     std::size_t w = r;
-    auto matchesAt = [&](std::size_t at, std::size_t skip) {
-        return n - at >= row.length - skip && std::memcmp(s + at, row.text + skip, row.length - skip) == 0;
-    };
-    while (r < n) {
-        if (s[r] == '&' && matchesAt(r, 0)) {
-            r += row.length;
-            if (row.character == '&') {
-                // The ampersand just written followed by "amp;" forms a new occurrence.
-                while (matchesAt(r, 1)) {
-                    r += row.length - 1;
-                }
+    while (r < n) { // s[r] is an ampersand
+        if (follows(s, n, r + 1, "amp;", 4)) {
+            r += 5;
+            while (follows(s, n, r, "amp;", 4)) {
+                r += 4;
             }
-            s[w++] = row.character;
         } else {
-            s[w++] = s[r++];
+            ++r;
         }
+        s[w++] = '&';
+        copyRun(s, n, r, w);
+    }
+    s[w] = '\0';
+    return w;
+}
+
+// The four other rows (&lt; &gt; &quot; &apos;) in one scan. Applying them one after
+// the other gives the same: no two occurrences overlap (each holds one ampersand, its
+// first byte), and the characters they write appear in no entity, so a replacement
+// never completes or begins another occurrence.
+std::size_t decodeOthers(char* s, std::size_t n) noexcept {
+    const auto* first = static_cast<const char*>(std::memchr(s, '&', n));
+    if (!first) {
+        return n;
+    }
+    std::size_t r = static_cast<std::size_t>(first - s);
+    std::size_t w = r;
+    while (r < n) { // s[r] is an ampersand
+        char c = '&';
+        std::size_t length = 1;
+        if (follows(s, n, r + 1, "lt;", 3)) {
+            c = '<', length = 4;
+        } else if (follows(s, n, r + 1, "gt;", 3)) {
+            c = '>', length = 4;
+        } else if (follows(s, n, r + 1, "quot;", 5)) {
+            c = '"', length = 6;
+        } else if (follows(s, n, r + 1, "apos;", 5)) {
+            c = '\'', length = 6;
+        }
+        s[w++] = c;
+        r += length;
+        copyRun(s, n, r, w);
     }
     s[w] = '\0';
     return w;
@@ -57,10 +106,8 @@ std::size_t decodeEntities(char* text, std::size_t length) noexcept {
     if (!std::memchr(text, '&', length)) {
         return length;
     }
-    for (const EntityRow& row : kEntities) {
-        length = applyRow(text, length, row);
-    }
-    return length;
+    // Order matters: an ampersand that &amp; writes may begin any of the others.
+    return decodeOthers(text, decodeAmpersands(text, length));
 }
 
 char* decodeEntities(char* text) noexcept {

@@ -93,6 +93,19 @@ std::uint64_t load32(const char* p) noexcept {
     return w;
 }
 
+// The last eight bytes of a name, or all of a shorter one, zero-padded. Names that share
+// a long prefix (EntityDetection_Classes, EntityDetection_Methods) differ there.
+std::uint64_t tailOf(const char* name, std::size_t length) noexcept {
+    if (length >= 8) {
+        return load64(name + length - 8);
+    }
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+    }
+    return tail;
+}
+
 // Eight bytes per step, each word scrambled by a multiplication that does not wait for
 // the previous step; the final mix spreads every input bit over the low bits the table
 // uses. A byte-wise hash costs a multiplication per byte in one dependency chain, and
@@ -175,7 +188,8 @@ int TAIndex::Append(const char* name, void* value) {
     const std::size_t length = std::strlen(name);
     const std::uint32_t hash = hashName(name, length);
     const int pos = static_cast<int>(_entries.size());
-    _entries.push_back(Entry{storeName(name, length), static_cast<std::uint32_t>(length), hash, value});
+    _entries.push_back(Entry{storeName(name, length), static_cast<std::uint32_t>(length), hash,
+                             tailOf(name, length), value});
     if (!_slots.empty()) {
         // Keep the load factor at most one half.
         if (_entries.size() * 2 > _slots.size()) {
@@ -208,27 +222,51 @@ void TAIndex::rehash(std::size_t slotCount) {
     }
 }
 
+namespace {
+
+// Length and tail compared in place settle nearly every entry; the bytes before the
+// tail are compared, eight at a time, only for a real candidate.
+template <class Entry>
+bool sameName(const Entry& e, const char* name, std::size_t length, std::uint64_t tail) noexcept {
+    if (e.length != length || e.tail != tail) {
+        return false;
+    }
+    for (std::size_t i = 0; i + 8 < length; i += 8) {
+        if (load64(e.name + i) != load64(name + i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 int TAIndex::IsIn(const char* name) const noexcept {
     if (!name) {
         return -1;
     }
     const std::size_t length = std::strlen(name);
+    const std::uint64_t tail = tailOf(name, length);
     if (_slots.empty()) {
-        // Few entries: comparing lengths first rejects nearly all of them without
-        // hashing the name or reading the entry's text.
-        for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
-            const Entry& e = _entries[pos];
-            if (e.length == length && std::memcmp(e.name, name, length) == 0) {
-                return static_cast<int>(pos);
+        // Few entries: scanned, without hashing the name.
+        const Entry* const begin = _entries.data();
+        const Entry* const end = begin + _entries.size();
+        for (const Entry* e = begin; e != end; ++e) {
+            if (sameName(*e, name, length, tail)) {
+                return static_cast<int>(e - begin);
             }
         }
         return -1;
     }
+    return probe(name, length, tail);
+}
+
+int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) const noexcept {
     const std::uint32_t hash = hashName(name, length);
     const std::size_t mask = _slots.size() - 1;
     for (std::size_t i = hash & mask; _slots[i] >= 0; i = (i + 1) & mask) {
         const Entry& e = _entries[static_cast<std::size_t>(_slots[i])];
-        if (e.hash == hash && e.length == length && std::memcmp(e.name, name, length) == 0) {
+        if (e.hash == hash && sameName(e, name, length, tail)) {
             return _slots[i];
         }
     }

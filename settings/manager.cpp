@@ -47,23 +47,28 @@ koltSettingManager::~koltSettingManager() {
     }
 }
 
-GAXListValGAXString* koltSettingManager::getGAXListOfGAXString(const char* name) const {
+// The queries are flattened: the whole lookup, TAIndex::IsIn included, runs in one
+// function, with strlen as its only call. They are the checker's inner loop.
+[[gnu::flatten]] GAXListValGAXString* koltSettingManager::getGAXListOfGAXString(const char* name) const {
     return lookUp<GAXListValGAXString>(_stringLists, name);
 }
 
-GAXListPtrCallWithSpecificArg* koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const {
+[[gnu::flatten]] GAXListPtrCallWithSpecificArg*
+koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const {
     return lookUp<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists, name);
 }
 
-GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const {
+[[gnu::flatten]] GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const {
     return lookUp<GAXListPtrCall>(_callLists, name);
 }
 
-GAXListPtrCallDeclaration* koltSettingManager::getGAXListOfCallDeclaration(const char* name) const {
+[[gnu::flatten]] GAXListPtrCallDeclaration*
+koltSettingManager::getGAXListOfCallDeclaration(const char* name) const {
     return lookUp<GAXListPtrCallDeclaration>(_callDeclarationLists, name);
 }
 
-GAXListPtrkoltEntityDetection* koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
+[[gnu::flatten]] GAXListPtrkoltEntityDetection*
+koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
     // Detection lists of every kind are registered as GAXListPtrkoltEntityDetection*.
     return lookUp<GAXListPtrkoltEntityDetection>(_entityDetectionLists, name);
 }
@@ -72,7 +77,7 @@ char* koltSettingManager::substituteEntities(char* text) {
     return kolt::detail::decodeEntities(text);
 }
 
-int koltSettingManager::report(const char* name) const {
+[[gnu::flatten]] int koltSettingManager::report(const char* name) const {
     return !kolt::detail::isEmpty(name) && _activeReports.IsIn(name) >= 0 ? 1 : 0;
 }
 

@@ -138,6 +138,38 @@ TEST(TAIndex, SmallIndexFindsFirstOfRepeatedNames) {
     EXPECT_EQ(index.IsIn("X"), -1) << "comparison is case-sensitive";
 }
 
+TEST(TAIndex, NamesDifferingInOneByteAnywhere) {
+    // Lookups compare lengths, the last eight bytes and then the rest word by word:
+    // a difference at any position, in a scanned or in a hashed index, must count.
+    for (const bool hashed : {false, true}) {
+        for (std::size_t length = 1; length <= 40; ++length) {
+            SCOPED_TRACE(std::to_string(length) + (hashed ? " hashed" : " scanned"));
+            std::vector<std::string> names{std::string(length, 'a')};
+            for (std::size_t at = 0; at < length; ++at) {
+                if (hashed || at == 0 || at == length / 2 || at + 1 == length) {
+                    names.push_back(names[0]);
+                    names.back()[at] = 'b';
+                }
+            }
+            if (hashed) { // past the scanned size whatever the length
+                for (int i = 0; i < 20; ++i) {
+                    names.push_back("other" + std::to_string(i));
+                }
+            }
+            TAIndex index;
+            for (const std::string& n : names) {
+                index.Append(n.c_str(), nullptr);
+            }
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                EXPECT_EQ(index.IsIn(names[i].c_str()), static_cast<int>(i)) << names[i];
+            }
+            EXPECT_EQ(index.IsIn(std::string(length + 1, 'a').c_str()), -1);
+            EXPECT_EQ(index.IsIn(std::string(length - 1, 'a').c_str()), -1);
+            EXPECT_EQ(index.IsIn((std::string(length, 'a') + "b").c_str()), -1);
+        }
+    }
+}
+
 TEST(TAFileName, RegularFilesOnly) {
     TempDir dir;
     const std::string file = dir.write("f.xml", "<a/>");

@@ -109,6 +109,7 @@ private:
         const char* name;
         std::uint32_t length;
         std::uint32_t hash;
+        std::uint64_t tail; // the last eight bytes of the name (all of a shorter one)
         void* value;
     };
     struct Chunk;
@@ -117,6 +118,9 @@ private:
     };
 
     const char* storeName(const char* name, std::size_t length);
+    // IsIn on the hashed table, kept out of line so that the scan of a small index
+    // stays short.
+    [[gnu::noinline]] int probe(const char* name, std::size_t length, std::uint64_t tail) const noexcept;
     void rehash(std::size_t slotCount);
 
     std::vector<Entry> _entries;

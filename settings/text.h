@@ -51,9 +51,10 @@ class Arena;
 // stays null); `scratch` holds a text that has entities while it is decoded.
 char* decodedCopy(Arena& arena, std::string& scratch, const char* text);
 
-// Null-safe equality of C texts.
+// Null-safe equality of C texts. Most names compared while loading differ in their
+// first byte; that test is made here, and strcmp called only when it passes.
 inline bool sameText(const char* a, const char* b) noexcept {
-    return a && b && std::strcmp(a, b) == 0;
+    return a && b && a[0] == b[0] && std::strcmp(a, b) == 0;
 }
 
 inline bool isEmpty(const char* text) noexcept {

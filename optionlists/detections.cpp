@@ -92,7 +92,7 @@ int splitSignature(const std::string& signature, kolt::detail::Arena& arena, cha
         }
     }
     // Only the space character is a blank here; tabs and line breaks stay.
-    methodName = static_cast<char*>(arena.allocate(nameEnd + 1));
+    methodName = static_cast<char*>(arena.allocate(nameEnd + 1, 1));
     char* out = std::remove_copy(signature.data(), signature.data() + nameEnd, methodName, ' ');
     *out = '\0';
     return argCount;

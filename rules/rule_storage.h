@@ -19,7 +19,8 @@ namespace kolt::detail {
 struct RuleStorage {
     template <class Kind, class... Args>
     static Kind* make(Arena& arena, char* name, char* replacement, Args&&... args) {
-        Kind* rule = new (arena.allocate(sizeof(Kind))) Kind(nullptr, std::forward<Args>(args)..., nullptr);
+        Kind* rule = new (arena.allocate(sizeof(Kind), alignof(Kind)))
+            Kind(nullptr, std::forward<Args>(args)..., nullptr);
         rule->_name = name;
         rule->_replacementName = replacement;
         return rule;

@@ -321,6 +321,30 @@ TEST(XmlParser, ExternalEntitiesAreNeverRead) {
     EXPECT_STREQ(p.root.GetFirstContent(), "&e;");
 }
 
+TEST(XmlParser, LargeFilesAndLineNumbers) {
+    // Past a few MiB the buffer is advised to use huge pages; it is still pugixml's own
+    // buffer, so offsets and lines stay exact.
+    TempDir dir;
+    std::string xml = "<r>\n";
+    const int items = 500000;
+    for (int i = 0; i < items; ++i) {
+        xml += "<i>x</i>\n";
+    }
+    xml += "<last/></r>";
+    const std::string path = dir.write("big.xml", xml);
+    RUVXMLParser parser;
+    parser.KeepLineIndex(true);
+    const GAXXMLNode root = parser.LoadFromFile(path.c_str());
+    ASSERT_FALSE(root.IsNull());
+    const GAXXMLNode last = child(root, items);
+    ASSERT_STREQ(last.GetTag(), "last");
+    int line = 0;
+    int column = 0;
+    ASSERT_TRUE(parser.GetLineColumn(last.GetOffset(), line, column));
+    EXPECT_EQ(line, items + 2);
+    EXPECT_EQ(column, 2);
+}
+
 TEST(XmlParser, FilesAndLineNumbers) {
     TempDir dir;
     const std::string path = dir.write("s.xml", "<a>\n  <b/>\n\n   <c/></a>");

@@ -1,11 +1,12 @@
 // kolt-bench: a full load of settings files against the XML parser's own floor.
 //
-// For each file, in alternating rounds, three workloads run side by side, each in a
-// fresh child process: the floor (pugixml parse and visit with the library's parse
-// options), the full load (a fresh manager, destruction included) and libxml2 (parse
-// and visit). It prints the median of the per-round ratios to the floor, the peak
-// memory of each and the memory a loaded manager keeps, relative to the file size;
-// then, optionally, the query timings. Targets given on the command line are checked.
+// For each file, in alternating rounds, four workloads run side by side, each in a
+// fresh child process: the floor (the library's own parse step, RUVXMLParser, and a
+// visit of every node), the full load (a fresh manager, destruction included), stock
+// pugixml (load_file with the same options, and the visit) and libxml2 (parse and
+// visit). It prints the medians of the per-round ratios to the floor, the peak memory
+// of each and the memory a loaded manager keeps, relative to the file size; then,
+// optionally, the query timings. Targets given on the command line are checked.
 #include "measure.h"
 #include "queries.h"
 #include "workloads.h"
@@ -39,7 +40,8 @@ const char* const kUsage =
     "  --queries LABEL[=MAX]    time the queries on a manager loaded from LABEL's file,\n"
     "                           against std::unordered_map (MAX: largest ratio allowed)\n"
     "  --benchmark-arg ARG      pass ARG to Google Benchmark (repeatable)\n"
-    "  --only WORKLOAD          run only floor, load or libxml2 (for profiling)\n"
+    "  --only WORKLOAD          run only floor, load, pugixml or libxml2 (for profiling)\n"
+    "  --verbose                print every run's processor time, wall time and peak\n"
     "  --strict                 exit with 2 when a target is missed\n";
 
 struct File {
@@ -48,8 +50,8 @@ struct File {
     double bytes = 0;
 };
 
-enum Kind { Floor, Load, Libxml2, kWorkloadCount };
-const char* const kWorkloadNames[] = {"floor", "load", "libxml2"};
+enum Kind { Floor, Load, Stock, Libxml2, kWorkloadCount };
+const char* const kWorkloadNames[] = {"floor", "load", "pugixml", "libxml2"};
 
 struct Rounds {
     std::vector<Sample> samples[kWorkloadCount];
@@ -98,7 +100,9 @@ void warmPageCache(const std::string& path) {
 Sample runWorkload(Kind w, const std::string& path) {
     switch (w) {
     case Floor:
-        return runIsolated([&](Probe& p, Sample& s) { parseAndVisitWithPugixml(path, p, s); });
+        return runIsolated([&](Probe& p, Sample& s) { parseAndVisit(path, p, s); });
+    case Stock:
+        return runIsolated([&](Probe& p, Sample& s) { parseAndVisitWithPugixmlLoadFile(path, p, s); });
     case Load:
         return runIsolated([&](Probe& p, Sample& s) { loadWithManager(path, p, s); });
     default:
@@ -128,6 +132,7 @@ int main(int argc, char** argv) {
     int rounds = 5;
     bool withLibxml2 = true;
     bool strict = false;
+    bool verbose = false;
     int only = -1;
     std::string csvPath;
     std::vector<File> files;
@@ -166,6 +171,8 @@ int main(int argc, char** argv) {
                 std::cerr << "kolt-bench: unknown workload " << w << "\n";
                 return 64;
             }
+        } else if (a == "--verbose") {
+            verbose = true;
         } else if (a == "--strict") {
             strict = true;
         } else if (a == "-h" || a == "--help") {
@@ -231,61 +238,74 @@ int main(int argc, char** argv) {
                     return 1;
                 }
                 results[f].samples[w].push_back(s);
+                if (verbose) {
+                    std::printf("\n  %s %s: %.1f ms processor, %.1f ms wall, peak %.1f MB",
+                                files[f].label.c_str(), kWorkloadNames[w], s.cpuSeconds * 1e3,
+                                s.seconds * 1e3, s.peakBytes / 1e6);
+                }
             }
             std::cout << " " << files[f].label << std::flush;
         }
         std::cout << "\n";
     }
 
-    // Per file: medians of times, per-round ratios and memory relative to file size.
+    // Per file: medians of times, per-round ratios to the floor, memory relative to size.
     struct Row {
         double seconds[kWorkloadCount]; // processor time
         double wallSeconds[kWorkloadCount];
+        double ratio[kWorkloadCount]; // to the floor, processor time
         double peak[kWorkloadCount];
         double kept;
-        double loadRatio, loadWallRatio, libxml2Ratio;
+        double loadWallRatio;
     };
     std::vector<Row> rows(files.size());
     for (std::size_t f = 0; f < files.size(); ++f) {
         Row& row = rows[f];
+        const auto& samples = results[f].samples;
         for (int w = 0; w < kWorkloadCount; ++w) {
-            const auto& s = results[f].samples[w];
-            row.seconds[w] = medianOf(s, [](const Sample& x) { return x.cpuSeconds; });
-            row.wallSeconds[w] = medianOf(s, [](const Sample& x) { return x.seconds; });
-            row.peak[w] = medianOf(s, [](const Sample& x) { return x.peakBytes; }) / files[f].bytes;
+            row.seconds[w] = medianOf(samples[w], [](const Sample& x) { return x.cpuSeconds; });
+            row.wallSeconds[w] = medianOf(samples[w], [](const Sample& x) { return x.seconds; });
+            row.ratio[w] = medianRatio(samples[w], samples[Floor]);
+            row.peak[w] = medianOf(samples[w], [](const Sample& x) { return x.peakBytes; }) / files[f].bytes;
         }
-        row.kept =
-            medianOf(results[f].samples[Load], [](const Sample& x) { return x.keptBytes; }) / files[f].bytes;
-        row.loadRatio = medianRatio(results[f].samples[Load], results[f].samples[Floor]);
-        row.loadWallRatio = medianRatio(results[f].samples[Load], results[f].samples[Floor], true);
-        row.libxml2Ratio = medianRatio(results[f].samples[Libxml2], results[f].samples[Floor]);
+        row.kept = medianOf(samples[Load], [](const Sample& x) { return x.keptBytes; }) / files[f].bytes;
+        row.loadWallRatio = medianRatio(samples[Load], samples[Floor], true);
     }
 
-    std::printf("\nMedians of %d alternating rounds. Times are processor time (the wall-clock\n"
-                "ratio is shown beside); memory is relative to the file size.\n",
+    std::printf("\nTime: medians over %d alternating rounds of the ratio to the floor, in processor\n"
+                "time (the wall-clock ratio of the load is shown beside it).\n",
                 rounds);
-    std::printf("%-12s %8s %10s %10s %6s %10s %9s %9s %9s %6s\n", "file", "MB", "floor MB/s", "load/floor",
-                "(wall)", "xml2/floor", "peak flr", "peak load", "peak xml2", "kept");
+    std::printf("%-12s %8s %10s %10s %7s %10s %10s\n", "file", "MB", "floor MB/s", "load", "(wall)",
+                "pugixml", "libxml2");
     for (std::size_t f = 0; f < files.size(); ++f) {
         const Row& row = rows[f];
-        std::printf("%-12s %8.2f %10.1f %10.3f %6.3f %10.3f %9.2f %9.2f %9.2f %6.2f\n",
-                    files[f].label.c_str(), files[f].bytes / 1e6, files[f].bytes / 1e6 / row.seconds[Floor],
-                    row.loadRatio, row.loadWallRatio, row.libxml2Ratio, row.peak[Floor], row.peak[Load],
-                    row.peak[Libxml2], row.kept);
+        std::printf("%-12s %8.2f %10.1f %10.3f %7.3f %10.3f %10.3f\n", files[f].label.c_str(),
+                    files[f].bytes / 1e6, files[f].bytes / 1e6 / row.seconds[Floor], row.ratio[Load],
+                    row.loadWallRatio, row.ratio[Stock], row.ratio[Libxml2]);
+    }
+    std::printf("\nMemory relative to the file size: peak of each, and what a loaded manager keeps.\n");
+    std::printf("%-12s %10s %10s %10s %10s %10s\n", "file", "floor", "load", "pugixml", "libxml2", "kept");
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const Row& row = rows[f];
+        std::printf("%-12s %10.2f %10.2f %10.2f %10.2f %10.2f\n", files[f].label.c_str(), row.peak[Floor],
+                    row.peak[Load], row.peak[Stock], row.peak[Libxml2], row.kept);
     }
 
     if (!csvPath.empty()) {
         std::ofstream csv(csvPath);
-        csv << "label,bytes,floor_s,load_s,libxml2_s,load_ratio,libxml2_ratio,floor_peak,load_peak,"
-               "libxml2_peak,kept,floor_wall_s,load_wall_s,libxml2_wall_s,load_wall_ratio\n";
+        csv << "label,bytes,kept";
+        for (const char* name : kWorkloadNames) {
+            csv << ',' << name << "_s," << name << "_wall_s," << name << "_ratio," << name << "_peak";
+        }
+        csv << '\n';
         for (std::size_t f = 0; f < files.size(); ++f) {
             const Row& row = rows[f];
-            csv << files[f].label << ',' << static_cast<long long>(files[f].bytes) << ','
-                << row.seconds[Floor] << ',' << row.seconds[Load] << ',' << row.seconds[Libxml2] << ','
-                << row.loadRatio << ',' << row.libxml2Ratio << ',' << row.peak[Floor] << ',' << row.peak[Load]
-                << ',' << row.peak[Libxml2] << ',' << row.kept << ',' << row.wallSeconds[Floor] << ','
-                << row.wallSeconds[Load] << ',' << row.wallSeconds[Libxml2] << ',' << row.loadWallRatio
-                << '\n';
+            csv << files[f].label << ',' << static_cast<long long>(files[f].bytes) << ',' << row.kept;
+            for (int w = 0; w < kWorkloadCount; ++w) {
+                csv << ',' << row.seconds[w] << ',' << row.wallSeconds[w] << ',' << row.ratio[w] << ','
+                    << row.peak[w];
+            }
+            csv << '\n';
         }
     }
 
@@ -299,7 +319,7 @@ int main(int argc, char** argv) {
         const Row& row = rows[static_cast<std::size_t>(indexOf(label))];
         const double limit = std::atof(max.c_str());
         if (key == "load") {
-            checks.push_back({label + " load / floor", row.loadRatio, limit});
+            checks.push_back({label + " load / floor", row.ratio[Load], limit});
         } else if (key == "peak") {
             checks.push_back({label + " peak of load / file size", row.peak[Load], limit});
         } else if (key == "kept") {

@@ -69,7 +69,13 @@ std::size_t visit(xmlNodePtr root) {
 
 } // namespace
 
-void parseAndVisitWithPugixml(const std::string& path, Probe&, Sample& sample) {
+void parseAndVisit(const std::string& path, Probe&, Sample& sample) {
+    RUVXMLParser parser;
+    const GAXXMLNode root = parser.LoadFromFile(path.c_str());
+    sample.check = root.IsNull() ? -1 : static_cast<double>(visit(pugi::xml_node(root.internal_object())));
+}
+
+void parseAndVisitWithPugixmlLoadFile(const std::string& path, Probe&, Sample& sample) {
     pugi::xml_document document;
     const pugi::xml_parse_result result = document.load_file(path.c_str(), kolt::detail::kParseOptions);
     sample.check = result ? static_cast<double>(visit(document)) : -1;

@@ -1,4 +1,4 @@
-// The three ways of reading a settings file that the benchmark compares.
+// The ways of reading a settings file that the benchmark compares.
 #ifndef KOLT_BENCH_WORKLOADS_H
 #define KOLT_BENCH_WORKLOADS_H
 
@@ -8,9 +8,14 @@
 
 namespace kolt::bench {
 
-// The floor: pugixml reads and parses the file with the library's own parse options,
-// then every element name, attribute name and value, and text is read once.
-void parseAndVisitWithPugixml(const std::string& path, Probe& probe, Sample& sample);
+// The floor: the library's own parse step (RUVXMLParser: its file reading and pugixml
+// with its parse options), then every element name, attribute name and value, and text
+// is read once. A load cannot do less.
+void parseAndVisit(const std::string& path, Probe& probe, Sample& sample);
+
+// The same with pugixml's own load_file and the same options: what a user of stock
+// pugixml gets, and a check on the library's reading of the file.
+void parseAndVisitWithPugixmlLoadFile(const std::string& path, Probe& probe, Sample& sample);
 
 // A full load into a fresh manager, destruction included; keptBytes is what the loaded
 // manager holds (measured with the clock paused).

@@ -1,16 +1,12 @@
 // XML document interface over pugixml.
 #include <koltSettings/host/xml.h>
 
+#include "huge_pages.h"
 #include "xml_options.h"
 
 #include <pugixml.hpp>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,28 +27,6 @@ pugi::xml_node_struct* nextElement(pugi::xml_node n) noexcept {
 
 pugi::xml_node nextSiblingElement(pugi::xml_node n) noexcept {
     return pugi::xml_node(nextElement(n.next_sibling()));
-}
-
-// A large document buffer is touched once, page after page, by the read. Where the
-// system takes the advice, huge pages spare one page fault per 4 KiB, which costs more
-// than reading and parsing the page on some virtual machines. pugixml owns and frees
-// the buffer as usual; only the whole huge pages inside it are advised.
-void adviseHugePages(void* buffer, std::size_t size) noexcept {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
-    if (!buffer || size < 2 * kHugePage) {
-        return;
-    }
-    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
-    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t last = (start + size) & ~(kHugePage - 1);
-    if (last > first) {
-        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    }
-#else
-    (void)buffer;
-    (void)size;
-#endif
 }
 
 } // namespace
@@ -175,7 +149,7 @@ struct RUVXMLParser::Impl {
     void* allocate(std::size_t size) {
         // One extra byte so that an empty input still gets a real buffer.
         void* buffer = pugi::get_memory_allocation_function()(size + 1);
-        adviseHugePages(buffer, size + 1);
+        kolt::detail::adviseHugePages(buffer, size + 1); // still pugixml's buffer
         return buffer;
     }
 };

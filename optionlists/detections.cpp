@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -76,13 +77,13 @@ char* storedText(koltSettingManager::LoadState& state, const char* text) {
 // The method name (text before the first "(" without its blanks), copied into the
 // arena, and the argument count (pieces between commas up to the first ")", as Split
 // counts them; -1 without "(").
-int splitSignature(const std::string& signature, kolt::detail::Arena& arena, char*& methodName) {
+int splitSignature(std::string_view signature, kolt::detail::Arena& arena, char*& methodName) {
     const std::size_t open = signature.find('(');
-    const std::size_t nameEnd = open == std::string::npos ? signature.size() : open;
+    const std::size_t nameEnd = open == std::string_view::npos ? signature.size() : open;
     int argCount = -1;
-    if (open != std::string::npos) {
+    if (open != std::string_view::npos) {
         const std::size_t close = signature.find(')', open + 1);
-        const std::size_t end = close == std::string::npos ? signature.size() : close;
+        const std::size_t end = close == std::string_view::npos ? signature.size() : close;
         argCount = 0;
         if (end > open + 1) {
             argCount = 1;
@@ -167,11 +168,9 @@ void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node, GAXListPtrko
     parseDetection(
         *this, *_state, node, list, kMethod,
         [](LoadState& state, const char* signature, const char* className, const char* replacement) {
-            std::string& decoded = state.decoding;
-            decoded.assign(signature);
-            decoded.resize(kolt::detail::decodeEntities(decoded.data(), decoded.size()));
+            const std::size_t length = state.decoding.decode(signature, std::strlen(signature));
             char* methodName = nullptr;
-            const int argCount = splitSignature(decoded, state.arena, methodName);
+            const int argCount = splitSignature({state.decoding.data(), length}, state.arena, methodName);
             // The class name goes to the rule as read, without decoding.
             return RuleStorage::make<koltMethodDetection>(
                 state.arena, methodName, storedText(state, replacement), className, argCount);

@@ -30,10 +30,8 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
             }
             // Decoded in the scratch buffer, so that the string is allocated at the
             // decoded length rather than the length as written.
-            std::string& decoding = state.decoding;
-            decoding.assign(text, length);
-            decoding.resize(kolt::detail::decodeEntities(decoding.data(), length));
-            list->Append(GAXString(std::string(decoding)));
+            const std::size_t decoded = state.decoding.decode(text, length);
+            list->Append(GAXString(std::string(state.decoding.data(), decoded)));
         }
     });
 }

@@ -4,6 +4,7 @@
 
 #include "arena.h"
 #include "messages.h"
+#include "text.h"
 
 #include <koltSettings/settings/manager.h>
 
@@ -18,8 +19,8 @@ struct koltSettingManager::LoadState {
     std::string text;                     // diagnostic being written
     std::string line;                     // observer copies
     std::string path;
-    kolt::detail::Arena arena; // call records, rules and their texts, until the manager dies
-    std::string decoding;      // a text being entity-decoded
+    kolt::detail::Arena arena;         // call records, rules and their texts, until the manager dies
+    kolt::detail::TextBuffer decoding; // a text being entity-decoded
 
     // Begins the report of a new load.
     void start(const char* name) {

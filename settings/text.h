@@ -7,7 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
 
 namespace kolt::detail {
 
@@ -46,10 +45,30 @@ inline char* decodedCopy(const char* text) {
     return decodeEntities(copyText(text));
 }
 
+// A reusable buffer for texts being decoded: texts with entities are decoded here, then
+// stored at their decoded length.
+class TextBuffer {
+public:
+    TextBuffer() noexcept = default;
+    ~TextBuffer() { std::free(_data); }
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    // Room for `size` bytes (earlier contents are not kept). Throws std::bad_alloc.
+    char* reserve(std::size_t size);
+    // Decodes the `length` bytes at `text` into the buffer; returns the decoded length.
+    std::size_t decode(const char* text, std::size_t length);
+    const char* data() const noexcept { return _data; }
+
+private:
+    char* _data = nullptr;
+    std::size_t _capacity = 0;
+};
+
 class Arena;
 // A copy in `arena` of `text` with its entities decoded, of the decoded length (null
-// stays null); `scratch` holds a text that has entities while it is decoded.
-char* decodedCopy(Arena& arena, std::string& scratch, const char* text);
+// stays null); `buffer` holds a text that has entities while it is decoded.
+char* decodedCopy(Arena& arena, TextBuffer& buffer, const char* text);
 
 // Null-safe equality of C texts. Most names compared while loading differ in their
 // first byte; that test is made here, and strcmp called only when it passes.

@@ -38,55 +38,59 @@ inline void copyRun(const char* in, char* out, std::size_t n, std::size_t& r, st
     r = end;
 }
 
-// The first row, &amp;, replaced everywhere, left to right, from `in` into `out` (which
-// may be `in`). This equals searching again from the start after each replacement: the
-// text before the write position holds no occurrence, and the ampersand just written
-// begins a new one exactly when "amp;" follows ("&amp;amp;" gives "&").
-std::size_t decodeAmpersands(const char* in, std::size_t n, char* out) noexcept {
+// Decodes from `in` into `out` (which may be `in`) in one left-to-right scan, with the
+// result of applying the five rows one after the other, each from the start of the text
+// again after every replacement:
+// - &amp; first: the ampersand it writes begins a new &amp; exactly when "amp;" follows
+//   ("&amp;amp;" gives "&"), so the whole chain is consumed at once;
+// - then the four others, on the text &amp; left: every ampersand there, as written or
+//   as &amp; gave it, is followed by the original bytes, which &amp; never changes
+//   (they hold no ampersand) and which are the bytes the others look at. No two of
+//   their occurrences overlap, and the characters they write appear in no entity, so
+//   one scan settles them all, and never feeds &amp; again ("&lt;amp;" gives "<amp;").
+std::size_t decodeText(const char* in, std::size_t n, char* out) noexcept {
     std::size_t r = 0;
     std::size_t w = 0;
     copyRun(in, out, n, r, w);
     while (r < n) { // in[r] is an ampersand
-        if (follows(in, n, r + 1, "amp;")) {
-            r += 5;
+        ++r;
+        if (follows(in, n, r, "amp;")) {
+            r += 4;
             while (follows(in, n, r, "amp;")) {
                 r += 4;
             }
-        } else {
-            ++r;
         }
-        out[w++] = '&';
+        char c = '&';
+        if (r < n) {
+            switch (in[r]) {
+            case 'l':
+                if (follows(in, n, r, "lt;")) {
+                    c = '<', r += 3;
+                }
+                break;
+            case 'g':
+                if (follows(in, n, r, "gt;")) {
+                    c = '>', r += 3;
+                }
+                break;
+            case 'q':
+                if (follows(in, n, r, "quot;")) {
+                    c = '"', r += 5;
+                }
+                break;
+            case 'a':
+                if (follows(in, n, r, "apos;")) {
+                    c = '\'', r += 5;
+                }
+                break;
+            default:
+                break;
+            }
+        }
+        out[w++] = c;
         copyRun(in, out, n, r, w);
     }
     out[w] = '\0';
-    return w;
-}
-
-// The four other rows (&lt; &gt; &quot; &apos;) in one scan, in place. Applying them
-// one after the other gives the same: no two occurrences overlap (each holds one
-// ampersand, its first byte), and the characters they write appear in no entity, so a
-// replacement never completes or begins another occurrence.
-std::size_t decodeOthers(char* s, std::size_t n) noexcept {
-    std::size_t r = 0;
-    std::size_t w = 0;
-    copyRun(s, s, n, r, w);
-    while (r < n) { // s[r] is an ampersand
-        char c = '&';
-        std::size_t length = 1;
-        if (follows(s, n, r + 1, "lt;")) {
-            c = '<', length = 4;
-        } else if (follows(s, n, r + 1, "gt;")) {
-            c = '>', length = 4;
-        } else if (follows(s, n, r + 1, "quot;")) {
-            c = '"', length = 6;
-        } else if (follows(s, n, r + 1, "apos;")) {
-            c = '\'', length = 6;
-        }
-        s[w++] = c;
-        r += length;
-        copyRun(s, s, n, r, w);
-    }
-    s[w] = '\0';
     return w;
 }
 
@@ -96,8 +100,7 @@ std::size_t decodeEntities(char* text, std::size_t length) noexcept {
     if (!std::memchr(text, '&', length)) {
         return length;
     }
-    // Order matters: an ampersand that &amp; writes may begin any of the others.
-    return decodeOthers(text, decodeAmpersands(text, length, text));
+    return decodeText(text, length, text);
 }
 
 char* decodeEntities(char* text) noexcept {
@@ -123,9 +126,7 @@ char* TextBuffer::reserve(std::size_t size) {
 }
 
 std::size_t TextBuffer::decode(const char* text, std::size_t length) {
-    char* out = reserve(length + 1);
-    // The first pass copies while it decodes; the second works in place.
-    return decodeOthers(out, decodeAmpersands(text, length, out));
+    return decodeText(text, length, reserve(length + 1));
 }
 
 char* decodedCopy(Arena& arena, TextBuffer& buffer, const char* text) {

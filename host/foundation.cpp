@@ -3,6 +3,10 @@
 
 #include <sys/stat.h>
 
+#include "huge_pages.h"
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -151,25 +155,42 @@ void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
     while (chunk) {
         Chunk* older = chunk->older;
         chunk->~Chunk();
-        ::operator delete(chunk);
+        std::free(chunk);
         chunk = older;
     }
 }
 
+namespace {
+
+struct FreeMemory {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
+// Largest chunk of name storage: the space left unused in the newest chunk is bounded,
+// and only the pages actually written cost memory.
+constexpr std::size_t kLargestNameChunk = std::size_t(16) << 20;
+
+} // namespace
+
 TAIndex::TAIndex() noexcept = default;
-TAIndex::~TAIndex() = default;
+
+TAIndex::~TAIndex() {
+    std::free(_entries);
+    std::free(_slots);
+}
 
 const char* TAIndex::storeName(const char* name, std::size_t length) {
     Chunk* chunk = _names.get();
     if (!chunk || chunk->capacity - chunk->used < length + 1) {
-        std::size_t capacity = chunk ? chunk->capacity * 2 : 64;
-        if (capacity > (std::size_t(1) << 20)) {
-            capacity = std::size_t(1) << 20; // bounded growth: at most 1 MiB wasted
-        }
+        std::size_t capacity = chunk ? std::min(chunk->capacity * 2, kLargestNameChunk) : 64;
         if (capacity < length + 1) {
             capacity = length + 1;
         }
-        void* raw = ::operator new(sizeof(Chunk) + capacity);
+        void* raw = std::malloc(sizeof(Chunk) + capacity);
+        if (!raw) {
+            throw std::bad_alloc();
+        }
+        kolt::detail::adviseHugePages(raw, sizeof(Chunk) + capacity);
         Chunk* fresh = new (raw) Chunk{_names.release(), capacity, 0};
         _names.reset(fresh);
         chunk = fresh;
@@ -187,33 +208,56 @@ int TAIndex::Append(const char* name, void* value) {
     }
     const std::size_t length = std::strlen(name);
     const std::uint32_t hash = hashName(name, length);
-    const int pos = static_cast<int>(_entries.size());
-    _entries.push_back(Entry{storeName(name, length), static_cast<std::uint32_t>(length), hash,
-                             tailOf(name, length), value});
-    if (!_slots.empty()) {
-        // Keep the load factor at most one half.
-        if (_entries.size() * 2 > _slots.size()) {
-            rehash(_slots.size() * 2);
-        } else {
-            const std::size_t mask = _slots.size() - 1;
-            std::size_t i = hash & mask;
-            while (_slots[i] >= 0) {
-                i = (i + 1) & mask;
-            }
-            _slots[i] = pos;
+    // Everything that can fail comes first: the index changes only once nothing can.
+    if (_size == _capacity) {
+        const std::size_t capacity = _capacity ? 2 * _capacity : 4;
+        auto* grown = static_cast<Entry*>(std::realloc(_entries, capacity * sizeof(Entry)));
+        if (!grown) {
+            throw std::bad_alloc();
         }
-    } else if (_entries.size() > kLinearLimit) {
-        rehash(32);
+        kolt::detail::adviseHugePages(grown, capacity * sizeof(Entry));
+        _entries = grown;
+        _capacity = capacity;
     }
-    return pos;
+    // Hashed beyond kLinearLimit entries, at a load factor of at most one half.
+    std::size_t slotCount = _slotCount;
+    while (_size + 1 > kLinearLimit && 2 * (_size + 1) > slotCount) {
+        slotCount = slotCount ? 2 * slotCount : 32;
+    }
+    std::unique_ptr<std::int32_t, FreeMemory> slots;
+    if (slotCount != _slotCount) {
+        slots.reset(static_cast<std::int32_t*>(std::malloc(slotCount * sizeof(std::int32_t))));
+        if (!slots) {
+            throw std::bad_alloc();
+        }
+        kolt::detail::adviseHugePages(slots.get(), slotCount * sizeof(std::int32_t));
+    }
+    const char* stored = storeName(name, length);
+
+    const std::size_t pos = _size;
+    _entries[_size++] = Entry{stored, static_cast<std::uint32_t>(length), hash, tailOf(name, length), value};
+    if (slots) {
+        std::free(_slots);
+        _slots = slots.release();
+        _slotCount = slotCount;
+        fillSlots();
+    } else if (_slots) {
+        const std::size_t mask = _slotCount - 1;
+        std::size_t i = hash & mask;
+        while (_slots[i] >= 0) {
+            i = (i + 1) & mask;
+        }
+        _slots[i] = static_cast<std::int32_t>(pos);
+    }
+    return static_cast<int>(pos);
 }
 
-void TAIndex::rehash(std::size_t slotCount) {
-    _slots.assign(slotCount, -1);
-    const std::size_t mask = slotCount - 1;
+void TAIndex::fillSlots() noexcept {
+    std::memset(_slots, 0xff, _slotCount * sizeof(std::int32_t)); // every slot -1
+    const std::size_t mask = _slotCount - 1;
     // Entries are inserted in position order, so a probe meets the first of equal
     // names before the later ones: IsIn answers the first position.
-    for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
+    for (std::size_t pos = 0; pos < _size; ++pos) {
         std::size_t i = _entries[pos].hash & mask;
         while (_slots[i] >= 0) {
             i = (i + 1) & mask;
@@ -247,10 +291,10 @@ int TAIndex::IsIn(const char* name) const noexcept {
     }
     const std::size_t length = std::strlen(name);
     const std::uint64_t tail = tailOf(name, length);
-    if (_slots.empty()) {
+    if (!_slots) {
         // Few entries: scanned, without hashing the name.
-        const Entry* const begin = _entries.data();
-        const Entry* const end = begin + _entries.size();
+        const Entry* const begin = _entries;
+        const Entry* const end = begin + _size;
         for (const Entry* e = begin; e != end; ++e) {
             if (sameName(*e, name, length, tail)) {
                 return static_cast<int>(e - begin);
@@ -263,7 +307,7 @@ int TAIndex::IsIn(const char* name) const noexcept {
 
 int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) const noexcept {
     const std::uint32_t hash = hashName(name, length);
-    const std::size_t mask = _slots.size() - 1;
+    const std::size_t mask = _slotCount - 1;
     for (std::size_t i = hash & mask; _slots[i] >= 0; i = (i + 1) & mask) {
         const Entry& e = _entries[static_cast<std::size_t>(_slots[i])];
         if (e.hash == hash && sameName(e, name, length, tail)) {
@@ -274,8 +318,11 @@ int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) con
 }
 
 void TAIndex::Reset() noexcept {
-    _entries.clear();
-    _slots.clear();
+    std::free(_entries);
+    std::free(_slots);
+    _entries = nullptr;
+    _slots = nullptr;
+    _size = _capacity = _slotCount = 0;
     _names.reset();
 }
 

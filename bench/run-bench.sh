@@ -68,7 +68,7 @@ if [[ $quick -eq 0 ]]; then
 fi
 
 "$bench" --rounds "$rounds" --csv "$build/bench-results.csv" "${targets[@]}" "${args[@]}" \
-    --benchmark-arg --benchmark_repetitions=9 \
+    --benchmark-arg --benchmark_repetitions=30 \
     --benchmark-arg --benchmark_enable_random_interleaving=true \
-    --benchmark-arg --benchmark_min_time=0.1 |
+    --benchmark-arg --benchmark_min_time=0.02 |
     tee "$build/bench-results.txt"

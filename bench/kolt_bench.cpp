@@ -311,8 +311,8 @@ int main(int argc, char** argv) {
 
     std::vector<Check> checks;
     for (const std::string& t : targets) {
-        std::string label, spec, key, max;
-        if (!splitOnce(t, ':', label, spec) || !splitOnce(spec, '=', key, max)) {
+        std::string label, rest, key, max;
+        if (!splitOnce(t, ':', label, rest) || !splitOnce(rest, '=', key, max)) {
             std::cerr << "kolt-bench: bad --target " << t << "\n";
             return 64;
         }

@@ -32,7 +32,7 @@ set grid
 set xrange [0:*]
 set yrange [0:*]
 plot "$data" using 1:5 with linespoints lw 2 pt 9 title "libxml2: parse and visit", \
-     "$data" using 1:4 with linespoints lw 2 pt 11 title "stock pugixml: load\\_file and visit", \
+     "$data" using 1:4 with linespoints lw 2 pt 11 title "stock pugixml: load_file and visit" noenhanced, \
      "$data" using 1:3 with linespoints lw 2 pt 7 title "koltSettingManager::loadFromXmlFile (full load)", \
      "$data" using 1:2 with linespoints lw 2 pt 5 title "floor: the library's parse step and visit"
 GNUPLOT

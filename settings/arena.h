@@ -1,4 +1,4 @@
-// Storage for what a manager keeps until it is destroyed: records and their texts.
+// Storage for what a manager keeps until it is destroyed: records, rules and their texts.
 #ifndef KOLTSETTINGS_SETTINGS_ARENA_H
 #define KOLTSETTINGS_SETTINGS_ARENA_H
 

@@ -3,6 +3,10 @@
 
 #include <sys/stat.h>
 
+#include "huge_pages.h"
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -81,18 +85,61 @@ GAXRawCollPV::~GAXRawCollPV() = default;
 
 namespace {
 
-// FNV-1a: short names, few entries per probe; good enough and branch-free.
-std::uint32_t hashName(const char* name, std::size_t length) noexcept {
-    std::uint32_t h = 2166136261u;
-    for (std::size_t i = 0; i < length; ++i) {
-        h ^= static_cast<unsigned char>(name[i]);
-        h *= 16777619u;
+std::uint64_t load64(const char* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+std::uint64_t load32(const char* p) noexcept {
+    std::uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The last eight bytes of a name, or all of a shorter one, zero-padded. Names that share
+// a long prefix (EntityDetection_Classes, EntityDetection_Methods) differ there.
+std::uint64_t tailOf(const char* name, std::size_t length) noexcept {
+    if (length >= 8) {
+        return load64(name + length - 8);
     }
-    return h;
+    std::uint64_t tail = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        tail |= static_cast<std::uint64_t>(static_cast<unsigned char>(name[i])) << (8 * i);
+    }
+    return tail;
+}
+
+// Eight bytes per step, each word scrambled by a multiplication that does not wait for
+// the previous step; the final mix spreads every input bit over the low bits the table
+// uses. A byte-wise hash costs a multiplication per byte in one dependency chain, and
+// names of 20 to 40 bytes are the common case here.
+std::uint32_t hashName(const char* name, std::size_t length) noexcept {
+    constexpr std::uint64_t kWordFactor = 0x9e3779b97f4a7c15u;
+    constexpr std::uint64_t kMixFactor = 0xff51afd7ed558ccdu;
+    std::uint64_t h = length * kMixFactor;
+    if (length >= 8) {
+        const char* last = name + length - 8;
+        for (; name < last; name += 8) {
+            h = ((h << 23) | (h >> 41)) ^ (load64(name) * kWordFactor);
+        }
+        h = ((h << 23) | (h >> 41)) ^ (load64(last) * kWordFactor); // may overlap the previous word
+    } else if (length >= 4) {
+        h ^= (load32(name) | load32(name + length - 4) << 32) * kWordFactor;
+    } else if (length > 0) {
+        const auto byte = [&](std::size_t i) {
+            return static_cast<std::uint64_t>(static_cast<unsigned char>(name[i]));
+        };
+        h ^= (byte(0) | byte(length / 2) << 8 | byte(length - 1) << 16) * kWordFactor;
+    }
+    h ^= h >> 33;
+    h *= kMixFactor;
+    h ^= h >> 33;
+    return static_cast<std::uint32_t>(h);
 }
 
 // Below this size a lookup scans the entries; hashing only pays beyond it.
-constexpr std::size_t kLinearLimit = 8;
+constexpr std::size_t kLinearLimit = 16;
 
 } // namespace
 
@@ -108,25 +155,42 @@ void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
     while (chunk) {
         Chunk* older = chunk->older;
         chunk->~Chunk();
-        ::operator delete(chunk);
+        std::free(chunk);
         chunk = older;
     }
 }
 
+namespace {
+
+struct FreeMemory {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
+// Largest chunk of name storage: the space left unused in the newest chunk is bounded,
+// and only the pages actually written cost memory.
+constexpr std::size_t kLargestNameChunk = std::size_t(16) << 20;
+
+} // namespace
+
 TAIndex::TAIndex() noexcept = default;
-TAIndex::~TAIndex() = default;
+
+TAIndex::~TAIndex() {
+    std::free(_entries);
+    std::free(_slots);
+}
 
 const char* TAIndex::storeName(const char* name, std::size_t length) {
     Chunk* chunk = _names.get();
     if (!chunk || chunk->capacity - chunk->used < length + 1) {
-        std::size_t capacity = chunk ? chunk->capacity * 2 : 64;
-        if (capacity > (std::size_t(1) << 20)) {
-            capacity = std::size_t(1) << 20; // bounded growth: at most 1 MiB wasted
-        }
+        std::size_t capacity = chunk ? std::min(chunk->capacity * 2, kLargestNameChunk) : 64;
         if (capacity < length + 1) {
             capacity = length + 1;
         }
-        void* raw = ::operator new(sizeof(Chunk) + capacity);
+        void* raw = std::malloc(sizeof(Chunk) + capacity);
+        if (!raw) {
+            throw std::bad_alloc();
+        }
+        kolt::detail::adviseHugePages(raw, sizeof(Chunk) + capacity);
         Chunk* fresh = new (raw) Chunk{_names.release(), capacity, 0};
         _names.reset(fresh);
         chunk = fresh;
@@ -144,29 +208,79 @@ int TAIndex::Append(const char* name, void* value) {
     }
     const std::size_t length = std::strlen(name);
     const std::uint32_t hash = hashName(name, length);
-    const int pos = static_cast<int>(_entries.size());
-    _entries.push_back(Entry{storeName(name, length), static_cast<std::uint32_t>(length), hash, value});
-    if (!_slots.empty()) {
-        // Keep the load factor at most one half.
-        if (_entries.size() * 2 > _slots.size()) {
-            rehash(_slots.size() * 2);
-        } else {
-            insertSlot(pos);
+    // Everything that can fail comes first: the index changes only once nothing can.
+    if (_size == _capacity) {
+        const std::size_t capacity = _capacity ? 2 * _capacity : 4;
+        auto* grown = static_cast<Entry*>(std::realloc(_entries, capacity * sizeof(Entry)));
+        if (!grown) {
+            throw std::bad_alloc();
         }
-    } else if (_entries.size() > kLinearLimit) {
-        rehash(32);
+        kolt::detail::adviseHugePages(grown, capacity * sizeof(Entry));
+        _entries = grown;
+        _capacity = capacity;
     }
-    return pos;
+    // Hashed beyond kLinearLimit entries, at a load factor of at most one half.
+    std::size_t slotCount = _slotCount;
+    while (_size + 1 > kLinearLimit && 2 * (_size + 1) > slotCount) {
+        slotCount = slotCount ? 2 * slotCount : 32;
+    }
+    std::unique_ptr<std::int32_t, FreeMemory> slots;
+    if (slotCount != _slotCount) {
+        slots.reset(static_cast<std::int32_t*>(std::malloc(slotCount * sizeof(std::int32_t))));
+        if (!slots) {
+            throw std::bad_alloc();
+        }
+        kolt::detail::adviseHugePages(slots.get(), slotCount * sizeof(std::int32_t));
+    }
+    const char* stored = storeName(name, length);
+
+    const std::size_t pos = _size;
+    _entries[_size++] = Entry{stored, static_cast<std::uint32_t>(length), hash, tailOf(name, length), value};
+    if (slots) {
+        std::free(_slots);
+        _slots = slots.release();
+        _slotCount = slotCount;
+        fillSlots();
+    } else if (_slots) {
+        insertSlot(pos);
+    }
+    return static_cast<int>(pos);
 }
+
+void TAIndex::fillSlots() noexcept {
+    std::memset(_slots, 0xff, _slotCount * sizeof(std::int32_t)); // every slot -1
+    // In position order, so that the first of equal names is the one kept.
+    for (std::size_t pos = 0; pos < _size; ++pos) {
+        insertSlot(pos);
+    }
+}
+
+namespace {
+
+// Length and tail compared in place settle nearly every entry; the bytes before the
+// tail are compared, eight at a time, only for a real candidate.
+template <class Entry>
+bool sameName(const Entry& e, const char* name, std::size_t length, std::uint64_t tail) noexcept {
+    if (e.length != length || e.tail != tail) {
+        return false;
+    }
+    for (std::size_t i = 0; i + 8 < length; i += 8) {
+        if (load64(e.name + i) != load64(name + i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 void TAIndex::insertSlot(std::size_t pos) noexcept {
     const Entry& entry = _entries[pos];
-    const std::size_t mask = _slots.size() - 1;
+    const std::size_t mask = _slotCount - 1;
     std::size_t i = entry.hash & mask;
     for (; _slots[i] >= 0; i = (i + 1) & mask) {
         const Entry& other = _entries[static_cast<std::size_t>(_slots[i])];
-        if (other.hash == entry.hash && other.length == entry.length &&
-            std::memcmp(other.name, entry.name, entry.length) == 0) {
+        if (other.hash == entry.hash && sameName(other, entry.name, entry.length, entry.tail)) {
             // IsIn answers the first of equal names only; leaving repeats out of the
             // slots keeps probes short however often a name is appended.
             return;
@@ -175,34 +289,32 @@ void TAIndex::insertSlot(std::size_t pos) noexcept {
     _slots[i] = static_cast<std::int32_t>(pos);
 }
 
-void TAIndex::rehash(std::size_t slotCount) {
-    _slots.assign(slotCount, -1);
-    // In position order, so that the first of equal names is the one kept.
-    for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
-        insertSlot(pos);
-    }
-}
-
 int TAIndex::IsIn(const char* name) const noexcept {
     if (!name) {
         return -1;
     }
     const std::size_t length = std::strlen(name);
-    const std::uint32_t hash = hashName(name, length);
-    auto same = [&](const Entry& e) {
-        return e.hash == hash && e.length == length && std::memcmp(e.name, name, length) == 0;
-    };
-    if (_slots.empty()) {
-        for (std::size_t pos = 0; pos < _entries.size(); ++pos) {
-            if (same(_entries[pos])) {
-                return static_cast<int>(pos);
+    const std::uint64_t tail = tailOf(name, length);
+    if (!_slots) {
+        // Few entries: scanned, without hashing the name.
+        const Entry* const begin = _entries;
+        const Entry* const end = begin + _size;
+        for (const Entry* e = begin; e != end; ++e) {
+            if (sameName(*e, name, length, tail)) {
+                return static_cast<int>(e - begin);
             }
         }
         return -1;
     }
-    const std::size_t mask = _slots.size() - 1;
+    return probe(name, length, tail);
+}
+
+int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) const noexcept {
+    const std::uint32_t hash = hashName(name, length);
+    const std::size_t mask = _slotCount - 1;
     for (std::size_t i = hash & mask; _slots[i] >= 0; i = (i + 1) & mask) {
-        if (same(_entries[static_cast<std::size_t>(_slots[i])])) {
+        const Entry& e = _entries[static_cast<std::size_t>(_slots[i])];
+        if (e.hash == hash && sameName(e, name, length, tail)) {
             return _slots[i];
         }
     }
@@ -210,8 +322,11 @@ int TAIndex::IsIn(const char* name) const noexcept {
 }
 
 void TAIndex::Reset() noexcept {
-    _entries.clear();
-    _slots.clear();
+    std::free(_entries);
+    std::free(_slots);
+    _entries = nullptr;
+    _slots = nullptr;
+    _size = _capacity = _slotCount = 0;
     _names.reset();
 }
 

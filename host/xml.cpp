@@ -1,6 +1,7 @@
 // XML document interface over pugixml.
 #include <koltSettings/host/xml.h>
 
+#include "huge_pages.h"
 #include "xml_options.h"
 
 #include <pugixml.hpp>
@@ -75,7 +76,13 @@ const char* GAXXMLNode::GetFirstContent() const noexcept {
     if (!_node) {
         return nullptr;
     }
-    for (pugi::xml_node child = nodeOf(_node).first_child(); child; child = child.next_sibling()) {
+    const pugi::xml_node node = nodeOf(_node);
+    // A text read before any child is embedded in the element (parse_embed_pcdata); it is
+    // never empty, and it comes first in document order.
+    if (const char* embedded = node.value(); *embedded) {
+        return embedded;
+    }
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
             return child.value();
         }
@@ -145,7 +152,9 @@ struct RUVXMLParser::Impl {
 
     void* allocate(std::size_t size) {
         // One extra byte so that an empty input still gets a real buffer.
-        return pugi::get_memory_allocation_function()(size + 1);
+        void* buffer = pugi::get_memory_allocation_function()(size + 1);
+        kolt::detail::adviseHugePages(buffer, size + 1); // still pugixml's buffer
+        return buffer;
     }
 };
 

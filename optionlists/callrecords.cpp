@@ -1,7 +1,7 @@
 // Call records: CallWithSpecificArg, Call and CallDeclaration elements.
 #include "../settings/load_state.h"
+#include "../settings/text.h"
 #include "../settings/walk.h"
-#include "owned_records.h"
 
 #include <climits>
 #include <cstdint>
@@ -72,10 +72,15 @@ RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode nod
     return r;
 }
 
-template <class Record, class List>
-void appendRecord(List* list, kolt::detail::OwnedRecord<Record> record) {
-    list->Append(record.get());
-    record.release();
+// Records and their texts live in the manager's arena: they are never released one by
+// one, only all together when the manager dies.
+template <class Record>
+Record* newRecord(koltSettingManager::LoadState& state) {
+    return state.arena.make<Record>();
+}
+
+char* storedText(koltSettingManager::LoadState& state, const char* text) {
+    return kolt::detail::decodedCopy(state.arena, state.decoding, text);
 }
 
 } // namespace
@@ -93,11 +98,11 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListP
         _state->emit(Code::CallWithSpecificArgBadArg, node);
         return;
     }
-    auto record = kolt::detail::newRecord<CallWithSpecificArg>();
-    record->className = kolt::detail::decodedCopy(r.className);
-    record->methodOrFunctionSign = kolt::detail::decodedCopy(r.signature);
+    auto* record = newRecord<CallWithSpecificArg>(*_state);
+    record->className = storedText(*_state, r.className);
+    record->methodOrFunctionSign = storedText(*_state, r.signature);
     record->specificArg = r.specificArg;
-    appendRecord(list, std::move(record));
+    list->Append(record);
 }
 
 void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
@@ -109,10 +114,10 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
         _state->emit(Code::CallNoSignature, node);
         return;
     }
-    auto record = kolt::detail::newRecord<Call>();
-    record->className = kolt::detail::decodedCopy(r.className);
-    record->methodOrFunctionSign = kolt::detail::decodedCopy(r.signature);
-    appendRecord(list, std::move(record));
+    auto* record = newRecord<Call>(*_state);
+    record->className = storedText(*_state, r.className);
+    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    list->Append(record);
 }
 
 void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) {
@@ -128,9 +133,9 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
         _state->emit(Code::CallDeclarationNoSignature, node);
         return;
     }
-    auto record = kolt::detail::newRecord<CallDeclaration>();
-    record->frameworkName = kolt::detail::decodedCopy(r.frameworkName);
-    record->className = kolt::detail::decodedCopy(r.className);
-    record->methodOrFunctionSign = kolt::detail::decodedCopy(r.signature);
-    appendRecord(list, std::move(record));
+    auto* record = newRecord<CallDeclaration>(*_state);
+    record->frameworkName = storedText(*_state, r.frameworkName);
+    record->className = storedText(*_state, r.className);
+    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    list->Append(record);
 }

@@ -1,4 +1,5 @@
 // Detection elements: ClassDetection, InterfaceDetection, MethodDetection, WordDetection.
+#include "../rules/rule_storage.h"
 #include "../settings/load_state.h"
 #include "../settings/text.h"
 #include "../settings/walk.h"
@@ -6,11 +7,13 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
 
 using kolt::detail::Code;
 using kolt::detail::isEmpty;
+using kolt::detail::RuleStorage;
 using kolt::detail::sameText;
 
 // What differs between the four kinds of detection element.
@@ -66,25 +69,21 @@ struct DetectionChildren {
     GAXListValGAXString uses;
 };
 
-// Decodes `text` into `out` and returns it, or null for a null text.
-const char* decodeInto(std::string& out, const char* text) {
-    if (!text) {
-        return nullptr;
-    }
-    out.assign(text);
-    out.resize(std::strlen(kolt::detail::decodeEntities(out.data())));
-    return out.c_str();
+// A copy of `text` in the manager's arena, entities decoded (null stays null).
+char* storedText(koltSettingManager::LoadState& state, const char* text) {
+    return kolt::detail::decodedCopy(state.arena, state.decoding, text);
 }
 
-// The method name (text before the first "(" without its blanks) and the argument count
-// (pieces between commas up to the first ")", as Split counts them; -1 without "(").
-int splitSignature(const std::string& signature, std::string& methodName) {
+// The method name (text before the first "(" without its blanks), copied into the
+// arena, and the argument count (pieces between commas up to the first ")", as Split
+// counts them; -1 without "(").
+int splitSignature(std::string_view signature, kolt::detail::Arena& arena, char*& methodName) {
     const std::size_t open = signature.find('(');
+    const std::size_t nameEnd = open == std::string_view::npos ? signature.size() : open;
     int argCount = -1;
-    methodName.assign(signature, 0, open);
-    if (open != std::string::npos) {
+    if (open != std::string_view::npos) {
         const std::size_t close = signature.find(')', open + 1);
-        const std::size_t end = close == std::string::npos ? signature.size() : close;
+        const std::size_t end = close == std::string_view::npos ? signature.size() : close;
         argCount = 0;
         if (end > open + 1) {
             argCount = 1;
@@ -94,12 +93,14 @@ int splitSignature(const std::string& signature, std::string& methodName) {
         }
     }
     // Only the space character is a blank here; tabs and line breaks stay.
-    methodName.erase(std::remove(methodName.begin(), methodName.end(), ' '), methodName.end());
+    methodName = static_cast<char*>(arena.allocate(nameEnd + 1, 1));
+    char* out = std::remove_copy(signature.data(), signature.data() + nameEnd, methodName, ' ');
+    *out = '\0';
     return argCount;
 }
 
-// Shared walk of the four detection parsers; `makeRule` builds the rule from the
-// decoded name, the class name as read, and the decoded replacement.
+// Shared walk of the four detection parsers; `makeRule` builds the rule in the arena
+// from the name, the class name and the replacement, all as read.
 template <class List, class MakeRule>
 void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& state, GAXXMLNode node,
                     List* list, const DetectionShape& shape, MakeRule makeRule) {
@@ -132,10 +133,8 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
         state.emit(shape.noUse, node, {c.name}); // the name as read, entities and all
         return;
     }
-    std::string name;
-    std::string replacement;
-    auto* made = makeRule(decodeInto(name, c.name), c.className, decodeInto(replacement, c.replacement));
-    std::unique_ptr<std::remove_pointer_t<decltype(made)>> rule(made);
+    auto* made = makeRule(state, c.name, c.className, c.replacement);
+    kolt::detail::BuiltRule<std::remove_pointer_t<decltype(made)>> rule(made);
     for (int i = 1; i <= c.uses.Size(); ++i) {
         if (rule->addUse(c.uses[i]) == -1) {
             state.emit(shape.refusedUse, node, {c.uses[i]});
@@ -150,32 +149,38 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
 
 void koltSettingManager::parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list) {
     parseDetection(*this, *_state, node, list, kClass,
-                   [](const char* name, const char*, const char* replacement) {
-                       return new koltClassDetection(name, replacement);
+                   [](LoadState& state, const char* name, const char*, const char* replacement) {
+                       return RuleStorage::make<koltClassDetection>(state.arena, storedText(state, name),
+                                                                    storedText(state, replacement));
                    });
 }
 
 void koltSettingManager::parseFinalInterfaceDetection(GAXXMLNode node,
                                                       GAXListPtrkoltInterfaceDetection* list) {
     parseDetection(*this, *_state, node, list, kInterface,
-                   [](const char* name, const char*, const char* replacement) {
-                       return new koltInterfaceDetection(name, replacement);
+                   [](LoadState& state, const char* name, const char*, const char* replacement) {
+                       return RuleStorage::make<koltInterfaceDetection>(state.arena, storedText(state, name),
+                                                                        storedText(state, replacement));
                    });
 }
 
 void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list) {
-    parseDetection(*this, *_state, node, list, kMethod,
-                   [](const char* signature, const char* className, const char* replacement) {
-                       std::string methodName;
-                       const int argCount = splitSignature(signature, methodName);
-                       // The class name goes to the rule as read, without decoding.
-                       return new koltMethodDetection(methodName.c_str(), className, argCount, replacement);
-                   });
+    parseDetection(
+        *this, *_state, node, list, kMethod,
+        [](LoadState& state, const char* signature, const char* className, const char* replacement) {
+            const std::size_t length = state.decoding.decode(signature, std::strlen(signature));
+            char* methodName = nullptr;
+            const int argCount = splitSignature({state.decoding.data(), length}, state.arena, methodName);
+            // The class name goes to the rule as read, without decoding.
+            return RuleStorage::make<koltMethodDetection>(
+                state.arena, methodName, storedText(state, replacement), className, argCount);
+        });
 }
 
 void koltSettingManager::parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list) {
     parseDetection(*this, *_state, node, list, kWord,
-                   [](const char* name, const char*, const char* replacement) {
-                       return new koltWordDetection(name, replacement);
+                   [](LoadState& state, const char* name, const char*, const char* replacement) {
+                       return RuleStorage::make<koltWordDetection>(state.arena, storedText(state, name),
+                                                                   storedText(state, replacement));
                    });
 }

@@ -23,9 +23,15 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
         } else if (!isFinalNode(item)) {
             state.emit(Code::ItemNotFinal, item);
         } else if (const char* text = item.GetFirstContent(); !isEmpty(text)) {
-            std::string value(text);
-            value.resize(std::strlen(kolt::detail::decodeEntities(value.data())));
-            list->Append(GAXString(std::move(value)));
+            const std::size_t length = std::strlen(text);
+            if (!std::memchr(text, '&', length)) {
+                list->Append(GAXString(std::string(text, length)));
+                return;
+            }
+            // Decoded in the scratch buffer, so that the string is allocated at the
+            // decoded length rather than the length as written.
+            const std::size_t decoded = state.decoding.decode(text, length);
+            list->Append(GAXString(std::string(state.decoding.data(), decoded)));
         }
     });
 }

@@ -98,7 +98,7 @@ int koltEntityDetection::addUse(const char* use) {
     return 0;
 }
 
-int koltEntityDetection::isUseToDetect(const char* use) const {
+[[gnu::flatten]] int koltEntityDetection::isUseToDetect(const char* use) const {
     if (kolt::detail::isEmpty(use)) {
         return -1;
     }

@@ -12,6 +12,8 @@ if [[ "${1:-}" == "--ci" ]]; then
     packages+=(dpkg-dev file)
     # reliability jobs: fuzzing with clang, valgrind
     packages+=(clang-14 libclang-rt-14-dev valgrind)
+    # benchmark job: Google Benchmark, libxml2 for the comparison
+    packages+=(libbenchmark-dev libxml2-dev)
 fi
 
 missing=()

@@ -2,7 +2,9 @@
 #ifndef KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 #define KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 
+#include "arena.h"
 #include "messages.h"
+#include "text.h"
 
 #include <koltSettings/settings/manager.h>
 
@@ -22,6 +24,8 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     std::string text;                     // diagnostic being written
     std::string line;                     // observer copies
     std::string path;
+    kolt::detail::Arena arena;         // call records, rules and their texts, until the manager dies
+    kolt::detail::TextBuffer decoding; // a text being entity-decoded
 
     // Where the indexed paths of the observer stopped counting siblings, per depth.
     struct SiblingCursor {

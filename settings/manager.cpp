@@ -1,5 +1,5 @@
 // koltSettingManager: construction, destruction and the checker's queries.
-#include "../optionlists/owned_records.h"
+#include "../rules/rule_storage.h"
 #include "load_state.h"
 #include "text.h"
 
@@ -14,20 +14,12 @@ List* lookUp(const TAIndex& registry, const char* name) {
     return pos < 0 ? nullptr : static_cast<List*>(registry.GetValue(pos));
 }
 
-// Releases every record of every list of a call-record registry, then the lists.
+// Deletes the lists of a call-record registry. Their records and texts are in the
+// manager's arena, released with it.
 template <class List>
-void releaseRecords(const TAIndex& registry) {
+void releaseLists(const TAIndex& registry) {
     for (int i = 0; i < registry.Size(); ++i) {
-        auto* list = static_cast<List*>(registry.GetValue(i));
-        if (!list) {
-            continue;
-        }
-        for (int pos = 1; pos <= list->Size(); ++pos) {
-            if (auto* record = (*list)[pos]) {
-                kolt::detail::RecordDeleter()(record);
-            }
-        }
-        delete list;
+        delete static_cast<List*>(registry.GetValue(i));
     }
 }
 
@@ -40,43 +32,52 @@ koltSettingManager::~koltSettingManager() {
     for (int i = 0; i < _stringLists.Size(); ++i) {
         delete static_cast<GAXListValGAXString*>(_stringLists.GetValue(i));
     }
-    releaseRecords<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists);
-    releaseRecords<GAXListPtrCall>(_callLists);
-    releaseRecords<GAXListPtrCallDeclaration>(_callDeclarationLists);
+    releaseLists<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists);
+    releaseLists<GAXListPtrCall>(_callLists);
+    releaseLists<GAXListPtrCallDeclaration>(_callDeclarationLists);
     for (int i = 0; i < _entityDetectionLists.Size(); ++i) {
         auto* list = static_cast<GAXListPtrkoltEntityDetection*>(_entityDetectionLists.GetValue(i));
         if (!list) {
             continue;
         }
         for (int pos = 1; pos <= list->Size(); ++pos) {
-            delete (*list)[pos];
+            kolt::detail::RuleStorage::end((*list)[pos]); // the object is in the arena
         }
         delete list;
     }
 }
 
-GAXListValGAXString* koltSettingManager::getGAXListOfGAXString(const char* name) const {
+// The queries are flattened: the whole lookup, TAIndex::IsIn included, runs in one
+// function, with strlen as its only call. They are the checker's inner loop.
+[[gnu::flatten]] GAXListValGAXString* koltSettingManager::getGAXListOfGAXString(const char* name) const {
     return lookUp<GAXListValGAXString>(_stringLists, name);
 }
 
-GAXListPtrCallWithSpecificArg* koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const {
+[[gnu::flatten]] GAXListPtrCallWithSpecificArg*
+koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const {
     return lookUp<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists, name);
 }
 
-GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const {
+[[gnu::flatten]] GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const {
     return lookUp<GAXListPtrCall>(_callLists, name);
 }
 
-GAXListPtrCallDeclaration* koltSettingManager::getGAXListOfCallDeclaration(const char* name) const {
+[[gnu::flatten]] GAXListPtrCallDeclaration*
+koltSettingManager::getGAXListOfCallDeclaration(const char* name) const {
     return lookUp<GAXListPtrCallDeclaration>(_callDeclarationLists, name);
 }
 
-GAXListPtrkoltEntityDetection* koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
+[[gnu::flatten]] GAXListPtrkoltEntityDetection*
+koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
     // Detection lists of every kind are registered as GAXListPtrkoltEntityDetection*.
     return lookUp<GAXListPtrkoltEntityDetection>(_entityDetectionLists, name);
 }
 
-int koltSettingManager::report(const char* name) const {
+char* koltSettingManager::substituteEntities(char* text) {
+    return kolt::detail::decodeEntities(text);
+}
+
+[[gnu::flatten]] int koltSettingManager::report(const char* name) const {
     return !kolt::detail::isEmpty(name) && _activeReports.IsIn(name) >= 0 ? 1 : 0;
 }
 

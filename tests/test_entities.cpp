@@ -55,9 +55,10 @@ TEST(Entities, NullAndEmptyAreReturnedUntouched) {
 
 TEST(Entities, SinglePassEqualsRestartingOnGeneratedTexts) {
     // Pieces chosen so that replacements create, chain into and border on entities.
-    const char* pieces[] = {"&",     "amp;",   "&amp;", "lt;",    "&lt;", "gt;", "&gt;",
-                            "quot;", "&quot;", "apos;", "&apos;", "a",    ";",   "&am",
-                            "p",     "l",      "&#38;", "<",      " "};
+    const char* pieces[] = {"&",     "amp;",   "&amp;", "lt;",    "&lt;", "gt;",  "&gt;",
+                            "quot;", "&quot;", "apos;", "&apos;", "a",    ";",    "&am",
+                            "p",     "l",      "&#38;", "<",      " ",    "&l",   "&g",
+                            "&q",    "&ap",    "t;",    "ot;",    "os;",  "uot;", "pos;"};
     std::mt19937 rng(20261205);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> length(0, 24);

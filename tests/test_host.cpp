@@ -138,6 +138,38 @@ TEST(TAIndex, SmallIndexFindsFirstOfRepeatedNames) {
     EXPECT_EQ(index.IsIn("X"), -1) << "comparison is case-sensitive";
 }
 
+TEST(TAIndex, NamesDifferingInOneByteAnywhere) {
+    // Lookups compare lengths, the last eight bytes and then the rest word by word:
+    // a difference at any position, in a scanned or in a hashed index, must count.
+    for (const bool hashed : {false, true}) {
+        for (std::size_t length = 1; length <= 40; ++length) {
+            SCOPED_TRACE(std::to_string(length) + (hashed ? " hashed" : " scanned"));
+            std::vector<std::string> names{std::string(length, 'a')};
+            for (std::size_t at = 0; at < length; ++at) {
+                if (hashed || at == 0 || at == length / 2 || at + 1 == length) {
+                    names.push_back(names[0]);
+                    names.back()[at] = 'b';
+                }
+            }
+            if (hashed) { // past the scanned size whatever the length
+                for (int i = 0; i < 20; ++i) {
+                    names.push_back("other" + std::to_string(i));
+                }
+            }
+            TAIndex index;
+            for (const std::string& n : names) {
+                index.Append(n.c_str(), nullptr);
+            }
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                EXPECT_EQ(index.IsIn(names[i].c_str()), static_cast<int>(i)) << names[i];
+            }
+            EXPECT_EQ(index.IsIn(std::string(length + 1, 'a').c_str()), -1);
+            EXPECT_EQ(index.IsIn(std::string(length - 1, 'a').c_str()), -1);
+            EXPECT_EQ(index.IsIn((std::string(length, 'a') + "b").c_str()), -1);
+        }
+    }
+}
+
 TEST(TAFileName, RegularFilesOnly) {
     TempDir dir;
     const std::string file = dir.write("f.xml", "<a/>");
@@ -237,6 +269,14 @@ TEST(XmlParser, TextsAreHandedOverAsWritten) {
         {"<a>one\r\ntwo</a>", "one\ntwo"},
         {"<a></a>", nullptr},
         {"<a><b/>  </a>", nullptr},
+        // The first text in document order, whether it comes before, between or after
+        // child elements, CDATA sections or comments.
+        {"<a>t<b/>u</a>", "t"},
+        {"<a><b/>u<c/>v</a>", "u"},
+        {"<a><![CDATA[c]]>t</a>", "c"},
+        {"<a>t<![CDATA[c]]></a>", "t"},
+        {"<a><!-- note -->t</a>", "t"},
+        {"<a>  <b/></a>", nullptr},
     };
     for (const auto& row : rows) {
         Parsed p(row.xml);
@@ -279,6 +319,30 @@ TEST(XmlParser, ExternalEntitiesAreNeverRead) {
     Parsed p(xml);
     ASSERT_FALSE(p.root.IsNull());
     EXPECT_STREQ(p.root.GetFirstContent(), "&e;");
+}
+
+TEST(XmlParser, LargeFilesAndLineNumbers) {
+    // Past a few MiB the buffer is advised to use huge pages; it is still pugixml's own
+    // buffer, so offsets and lines stay exact.
+    TempDir dir;
+    std::string xml = "<r>\n";
+    const int items = 500000;
+    for (int i = 0; i < items; ++i) {
+        xml += "<i>x</i>\n";
+    }
+    xml += "<last/></r>";
+    const std::string path = dir.write("big.xml", xml);
+    RUVXMLParser parser;
+    parser.KeepLineIndex(true);
+    const GAXXMLNode root = parser.LoadFromFile(path.c_str());
+    ASSERT_FALSE(root.IsNull());
+    const GAXXMLNode last = child(root, items);
+    ASSERT_STREQ(last.GetTag(), "last");
+    int line = 0;
+    int column = 0;
+    ASSERT_TRUE(parser.GetLineColumn(last.GetOffset(), line, column));
+    EXPECT_EQ(line, items + 2);
+    EXPECT_EQ(column, 2);
 }
 
 TEST(XmlParser, FilesAndLineNumbers) {

@@ -99,7 +99,7 @@ public:
     // Empties the index.
     void Reset() noexcept;
 
-    [[nodiscard]] int Size() const noexcept { return static_cast<int>(_entries.size()); }
+    [[nodiscard]] int Size() const noexcept { return static_cast<int>(_size); }
     // Name and value at a 0-based position; null outside 0..Size()-1.
     [[nodiscard]] const char* GetName(int pos) const noexcept;
     [[nodiscard]] void* GetValue(int pos) const noexcept;
@@ -109,6 +109,7 @@ private:
         const char* name;
         std::uint32_t length;
         std::uint32_t hash;
+        std::uint64_t tail; // the last eight bytes of the name (all of a shorter one)
         void* value;
     };
     struct Chunk;
@@ -117,11 +118,21 @@ private:
     };
 
     KOLT_LOCAL const char* storeName(const char* name, std::size_t length);
-    KOLT_LOCAL void rehash(std::size_t slotCount);
+    // IsIn on the hashed table, kept out of line so that the scan of a small index
+    // stays short.
+    [[gnu::noinline]] KOLT_LOCAL int probe(const char* name, std::size_t length,
+                                           std::uint64_t tail) const noexcept;
+    KOLT_LOCAL void fillSlots() noexcept;
     KOLT_LOCAL void insertSlot(std::size_t pos) noexcept;
 
-    std::vector<Entry> _entries;
-    std::vector<std::int32_t> _slots;            // open addressing, -1 = free; empty while the index is small
+    // Entries and slots are plain arrays from malloc: entries grow with realloc (which
+    // moves large arrays by remapping, without copying or touching fresh pages), and
+    // large arrays are advised to use huge pages.
+    Entry* _entries = nullptr;
+    std::size_t _size = 0;
+    std::size_t _capacity = 0;
+    std::int32_t* _slots = nullptr; // open addressing, -1 = free; null while the index is small
+    std::size_t _slotCount = 0;
     std::unique_ptr<Chunk, ChunkDeleter> _names; // newest chunk of name storage, chained to older ones
 };
 

@@ -6,6 +6,10 @@
 #include <koltSettings/export.h>
 #include <koltSettings/host/foundation.h>
 
+namespace kolt::detail {
+struct RuleStorage; // builds the manager's rules in its own storage
+}
+
 // Base of the four detection kinds. Holds copies of the entity's name and of the
 // replacement name, and the prohibited uses, which only the kind's permitted uses enter.
 class KOLT_API koltEntityDetection {
@@ -42,6 +46,9 @@ protected:
     TAIndex _usesToDetect;
     char* _replacementName;
     char* _name;
+
+private:
+    friend struct kolt::detail::RuleStorage;
 };
 
 // A class whose listed uses are prohibited.

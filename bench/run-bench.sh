@@ -3,10 +3,11 @@
 # performance targets; the table goes to the terminal and to OUT/bench-results.txt,
 # the medians to OUT/bench-results.csv (input of plot-load-times.sh).
 #
-#   bench/run-bench.sh [--rounds N] [--quick] BUILD_DIR GENERATOR
+#   bench/run-bench.sh [--rounds N] [--quick] BUILD_DIR [GENERATOR]
 #
 # BUILD_DIR is a build folder configured with -DKOLT_BUILD_BENCH=ON; GENERATOR is the
-# team's gen-settings.py. Files land in BUILD_DIR/bench-files (never in the source tree).
+# settings generator (default: scripts/gen-settings.py). Files land in
+# BUILD_DIR/bench-files (never in the source tree).
 # --quick: the 10 MB realistic file and the small adversarial shapes only, 3 rounds.
 set -euo pipefail
 
@@ -19,12 +20,12 @@ while [[ $# -gt 0 && "$1" == --* ]]; do
     *) echo "unknown option $1" >&2; exit 64 ;;
     esac
 done
-if [[ $# -ne 2 ]]; then
-    sed -n '2,10p' "$0" >&2
+if [[ $# -lt 1 || $# -gt 2 ]]; then
+    sed -n '2,11p' "$0" >&2
     exit 64
 fi
 build=$(cd "$1" && pwd)
-generator=$2
+generator=${2:-$(dirname "$0")/../scripts/gen-settings.py}
 bench="$build/bench/kolt-bench"
 files="$build/bench-files"
 [[ -x "$bench" ]] || { echo "no $bench: configure with -DKOLT_BUILD_BENCH=ON and build" >&2; exit 1; }

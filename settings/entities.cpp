@@ -137,7 +137,9 @@ char* decodedCopy(Arena& arena, TextBuffer& buffer, const char* text) {
     if (!std::memchr(text, '&', length)) {
         return arena.copy(text, length); // most texts: nothing to decode
     }
-    return arena.copy(buffer.data(), buffer.decode(text, length));
+    // Decoded first: decoding may move the buffer, and argument order is unspecified.
+    const std::size_t decoded = buffer.decode(text, length);
+    return arena.copy(buffer.data(), decoded);
 }
 
 } // namespace kolt::detail

@@ -60,7 +60,8 @@ public:
     const koltLoadReport& lastLoadReport() const noexcept;
 
     // Loading steps, one per element of the settings file. They write their
-    // diagnostics on rzStderr and never fail.
+    // diagnostics on rzStderr and never fail. Records and rules they build belong to the
+    // manager, whatever list they are appended to: never delete them.
     void printXmlPath(GAXXMLNode node, int endLine);
     // 1 when the node has no attribute and no child element (text does not count).
     int isFinalNode(GAXXMLNode node);

@@ -118,6 +118,14 @@ void inThreads(int count, Body body) {
     }
 }
 
+void expectEveryOutcomeIs(const std::vector<std::vector<Outcome>>& outcomes, const Outcome& alone) {
+    for (const auto& perThread : outcomes) {
+        for (const Outcome& o : perThread) {
+            EXPECT_TRUE(o == alone) << o.state << o.observed;
+        }
+    }
+}
+
 std::vector<std::string> sorted(std::vector<std::string> v) {
     std::sort(v.begin(), v.end());
     return v;
@@ -150,11 +158,7 @@ TEST(Concurrency, ManagersLoadingAtOnceGetWhatTheyGetAlone) {
     EXPECT_EQ(alone.results, (std::vector<int>{0, 1}));
     EXPECT_NE(alone.state.find("uses New\n"), std::string::npos) << "the class table was filled";
     EXPECT_NE(alone.state.find("uses TIE\n"), std::string::npos) << "the interface table was filled";
-    for (const auto& perThread : outcomes) {
-        for (const Outcome& o : perThread) {
-            EXPECT_TRUE(o == alone) << o.state << o.observed;
-        }
-    }
+    expectEveryOutcomeIs(outcomes, alone);
     // Every record arrives in one write: the writes seen are those of a load alone,
     // kThreads * kRounds times each.
     std::vector<std::string> expected;
@@ -197,11 +201,7 @@ TEST(Concurrency, InitialisersMayRunWhileManagersLoad) {
             }
         });
     }
-    for (const auto& perThread : outcomes) {
-        for (const Outcome& o : perThread) {
-            EXPECT_TRUE(o == alone) << o.state << o.observed;
-        }
-    }
+    expectEveryOutcomeIs(outcomes, alone);
 }
 
 // With rzStderr on the process's standard error (the default), records of concurrent

@@ -1,6 +1,7 @@
 // kolt-settings: checks settings files and shows what the checker reads from them.
 #include "kolt_settings_help.h"
 #include "support/dump.h"
+#include "support/escape.h"
 #include "support/findings.h"
 #include "support/hints.h"
 
@@ -39,7 +40,8 @@ struct Options {
 };
 
 int usageError(const std::string& message) {
-    std::cerr << "kolt-settings: " << message << "\nTry 'kolt-settings --help' for more information.\n";
+    std::cerr << "kolt-settings: " << kolt::tool::escapeForLine(message)
+              << "\nTry 'kolt-settings --help' for more information.\n";
     return kFailure;
 }
 
@@ -202,11 +204,11 @@ bool loadFailure(const std::string& file, const koltLoadReport& report, Finding&
 // "kolt-settings: file:line:column: message", for files that do not load, next to the
 // loader's own output.
 std::string plainLine(const Finding& f) {
-    std::string out = "kolt-settings: " + f.file;
+    std::string out = "kolt-settings: " + kolt::tool::escapeForLine(f.file);
     if (f.line > 0) {
         out += ":" + std::to_string(f.line) + ":" + std::to_string(f.column);
     }
-    return out + ": " + f.message + "\n";
+    return out + ": " + kolt::tool::escapeForLine(f.message) + "\n";
 }
 
 // Where findings go, in the chosen format, up to the limit.
@@ -363,7 +365,9 @@ int dump(const Options& o) {
         kolt::tool::writeJsonDump(manager, std::cout);
         break;
     case DumpForm::Xml:
-        kolt::tool::writeXmlDump(manager, std::cout);
+        if (kolt::tool::writeXmlDump(manager, std::cout, &std::cerr) > 0 && status == kClean) {
+            status = kDiagnostics;
+        }
         break;
     }
     return status;

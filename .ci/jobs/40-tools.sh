@@ -11,9 +11,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 echo "tests that need python3 and xmllint are registered"
-registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_settings_cli|kolt_dtd_corpus' || true)
-if [[ "$registered" -ne 2 ]]; then
-    echo "expected the tests kolt_settings_cli and kolt_dtd_corpus; is python3 or xmllint missing?" >&2
+registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_settings_cli|kolt_dtd_corpus|kolt_wellformed_corpus' || true)
+if [[ "$registered" -ne 3 ]]; then
+    echo "expected the tests kolt_settings_cli, kolt_dtd_corpus and kolt_wellformed_corpus; is python3 or xmllint missing?" >&2
     exit 1
 fi
 

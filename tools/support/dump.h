@@ -17,7 +17,10 @@ void writeJsonDump(const koltSettingManager& manager, std::ostream& out);
 // order, with the same texts. A few states only a rejected element can recreate (an empty
 // LifeCycle_SafeMethodsForMCBU list, a class or interface rule whose uses were all
 // refused); the file then says so in a comment, and loading it reports them.
-void writeXmlDump(const koltSettingManager& manager, std::ostream& out);
+// What no XML file can hold, or a terminal would act on (replaceUnsafeXml), is written as
+// U+FFFD, and a list whose name is no XML name is left out; each is reported on `log`
+// when given. Returns how many were reported: 0 when the file loads back the same.
+int writeXmlDump(const koltSettingManager& manager, std::ostream& out, std::ostream* log = nullptr);
 
 // "ClassDetection", "InterfaceDetection", "MethodDetection" or "WordDetection".
 const char* ruleElement(const koltEntityDetection& rule) noexcept;

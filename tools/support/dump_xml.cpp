@@ -1,5 +1,6 @@
 // The XML dump: a settings file that loads back into the same state.
 #include "dump.h"
+#include "escape.h"
 
 #include "optionlists/vocabulary.h"
 
@@ -90,8 +91,22 @@ std::string attribute(const char* name, std::string_view value) {
 
 class XmlOut {
 public:
-    explicit XmlOut(std::ostream& out) : _out(out) {}
-    void line(std::string_view text) { _out << std::string(2 * _depth, ' ') << text << '\n'; }
+    XmlOut(std::ostream& out, std::ostream* log) : _out(out), _log(log) {}
+    void line(std::string_view text) {
+        std::string safe(text);
+        if (replaceUnsafeXml(safe)) {
+            report("wrote U+FFFD for what XML cannot hold or a terminal would act on: " + std::string(text));
+        }
+        _out << std::string(2 * _depth, ' ') << safe << '\n';
+    }
+    // Something the dump could not write as it is: the file will not load back the same.
+    void report(const std::string& what) {
+        ++_problems;
+        if (_log) {
+            *_log << "kolt-settings: dump --xml: " + escapeForLine(what) + "\n";
+        }
+    }
+    int problems() const noexcept { return _problems; }
     void open(std::string_view tag, std::string_view attributes = {}) {
         line("<" + std::string(tag) + std::string(attributes) + ">");
         ++_depth;
@@ -113,7 +128,9 @@ public:
 
 private:
     std::ostream& _out;
+    std::ostream* _log;
     int _depth = 0;
+    int _problems = 0;
 };
 
 const ListRow* rowOf(const char* name) {
@@ -175,6 +192,7 @@ void writeOptionLists(XmlOut& x, const std::vector<Entry>& entries) {
     for (const Entry& e : entries) {
         if (!e.row) {
             x.comment("a list named " + e.name + " has no place in a settings file");
+            x.report("left out the list " + e.name + ", which no settings file can name");
             continue;
         }
         if (group != groupOf(*e.row)) {
@@ -217,7 +235,7 @@ void addEntries(std::vector<Entry>& entries, const TAIndex& registry, std::initi
     for (int i = from; i < to; ++i) {
         const std::string name = registry.GetName(i);
         const ListRow* row = rowOf(name.c_str());
-        if (row && std::find(kinds.begin(), kinds.end(), row->kind) == kinds.end()) {
+        if (row && (std::find(kinds.begin(), kinds.end(), row->kind) == kinds.end() || !isXmlName(name))) {
             row = nullptr;
         }
         const auto* list = static_cast<const List*>(registry.GetValue(i));
@@ -384,10 +402,10 @@ void writeReports(XmlOut& x, const TAIndex& reports) {
 
 } // namespace
 
-void writeXmlDump(const koltSettingManager& m, std::ostream& out) {
+int writeXmlDump(const koltSettingManager& m, std::ostream& out, std::ostream* log) {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!-- Settings as loaded, written by kolt-settings dump. -->\n";
-    XmlOut xml(out);
+    XmlOut xml(out, log);
     xml.open("Settings");
     // ExcludeFramework belongs in RunType; the string lists registered before it go
     // before that RunType, so that the registry keeps its order.
@@ -414,6 +432,7 @@ void writeXmlDump(const koltSettingManager& m, std::ostream& out) {
                                               writeRules);
     writeOptionLists(xml, inVocabularyOrder(std::move(after)));
     xml.close("Settings");
+    return xml.problems();
 }
 
 } // namespace kolt::tool

@@ -1,5 +1,6 @@
 // The three machine-readable forms of a finding.
 #include "findings.h"
+#include "escape.h"
 #include "json.h"
 
 #include <koltSettings/settings/diagnostics.h>
@@ -13,17 +14,17 @@
 namespace kolt::tool {
 
 std::string gnuLine(const Finding& f) {
-    std::string out = f.file;
+    std::string out = escapeForLine(f.file, true);
     if (f.line > 0) {
         out += ":" + std::to_string(f.line) + ":" + std::to_string(f.column);
     }
-    out += ": error: " + f.message;
+    out += ": error: " + escapeForLine(f.message);
     if (!f.hint.empty()) {
-        out += "; " + f.hint;
+        out += "; " + escapeForLine(f.hint);
     }
     out += " [" + f.code + "]";
     if (!f.path.empty()) {
-        out += " at " + f.path;
+        out += " at " + escapeForLine(f.path);
     }
     return out;
 }

@@ -35,7 +35,8 @@ struct Finding {
     std::string printedPath; // the path line as the loader writes it
 };
 
-// "file:line:column: error: message; hint [code] at path"
+// "file:line:column: error: message; hint [code] at path", names and values escaped for
+// one line (escapeForLine).
 std::string gnuLine(const Finding& f);
 // One JSON object on one line, without the line end.
 std::string jsonLine(const Finding& f);

@@ -1,50 +1,18 @@
 // JSON strings and the writer.
 #include "json.h"
+#include "escape.h"
 
 #include <ostream>
 
 namespace kolt::tool {
 
-namespace {
-
-// Length of the UTF-8 sequence at `s` (1 to 4), or 0 when it is not well-formed.
-std::size_t utf8Length(std::string_view s) noexcept {
-    const auto b = [&](std::size_t i) {
-        return static_cast<unsigned char>(s[i]);
-    };
-    const unsigned char c = b(0);
-    auto continuation = [&](std::size_t i) {
-        return i < s.size() && (b(i) & 0xC0) == 0x80;
-    };
-    if (c < 0x80) {
-        return 1;
-    }
-    if (c >= 0xC2 && c <= 0xDF) {
-        return continuation(1) ? 2 : 0;
-    }
-    if (c >= 0xE0 && c <= 0xEF) {
-        if (!continuation(1) || !continuation(2)) {
-            return 0;
-        }
-        // No overlong forms, no surrogates.
-        return (c == 0xE0 && b(1) < 0xA0) || (c == 0xED && b(1) >= 0xA0) ? 0 : 3;
-    }
-    if (c >= 0xF0 && c <= 0xF4) {
-        if (!continuation(1) || !continuation(2) || !continuation(3)) {
-            return 0;
-        }
-        return (c == 0xF0 && b(1) < 0x90) || (c == 0xF4 && b(1) >= 0x90) ? 0 : 4;
-    }
-    return 0;
-}
-
-} // namespace
-
 void appendJsonString(std::string& out, std::string_view text) {
     static const char hex[] = "0123456789abcdef";
     out += '"';
+    std::size_t logCommand = findLogCommand(text);
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
+        const Utf8Char u = decodeUtf8(text.substr(i));
         switch (c) {
         case '"':
             out += "\\\"";
@@ -62,18 +30,22 @@ void appendJsonString(std::string& out, std::string_view text) {
             out += "\\t";
             break;
         default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += hex[c >> 4];
-                out += hex[c & 15];
-            } else if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (const std::size_t n = utf8Length(text.substr(i))) {
-                out.append(text, i, n);
-                i += n;
+            if (i == logCommand) { // the same text to a reader, no command to a CI log
+                out += "\\u0023";
+                logCommand = findLogCommand(text, i + 2);
+            } else if (u.length == 0) {
+                out += "\\ufffd";
+            } else if (isControlCharacter(u.code)) {
+                out += "\\u";
+                for (int shift = 12; shift >= 0; shift -= 4) {
+                    out += hex[(u.code >> shift) & 15];
+                }
+                i += u.length;
                 continue;
             } else {
-                out += "\\ufffd";
+                out.append(text, i, u.length);
+                i += u.length;
+                continue;
             }
         }
         ++i;

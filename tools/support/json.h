@@ -10,7 +10,9 @@
 
 namespace kolt::tool {
 
-// Appends `text` as a JSON string; bytes that are not UTF-8 become U+FFFD.
+// Appends `text` as a JSON string: bytes that are not UTF-8 become U+FFFD, control
+// characters (isControlCharacter) \uXXXX escapes, and the first '#' of a "##name[" CI
+// log command \u0023, so that no reader of a log acts on it.
 void appendJsonString(std::string& out, std::string_view text);
 
 // Builds one JSON value in a string. Calls must nest properly: a key before every value

@@ -10,6 +10,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.dom.minidom
 
 ARGS = None  # set in main()
 
@@ -426,6 +427,49 @@ class Dumps(unittest.TestCase):
                 self.assertEqual(run("check", again)[0], 0)
                 for form in ["--json", "--xml"]:
                     self.assertEqual(run("dump", form, again)[1], run("dump", form, path)[1])
+
+
+class HostileNames(unittest.TestCase):
+    """What a file or the command line holds for terminals, log viewers and CI runners to
+    act on reaches no output but the loader's own stream raw."""
+
+    NAME = "::error::x\x1b[2J.xml"  # at the start of gnu lines
+    DIAGNOSED = (b'<Settings><RunType TypeOfRun="x\x1b[2J\xc2\x9b\xff ##vso[task.setvariable variable=a]b"/>'
+                 b"<OptionLists><Various_OptionLists><Unknown\xc2\x9b\xff/></Various_OptionLists></OptionLists>"
+                 b"</Settings>")
+    CLEAN = (b"<Settings><OptionLists><Global_OptionLists><Macro2Expand><Macro>m\x1b]0;t\x07\n::error::forged\n"
+             b"\x7f\xe2\x80\xae</Macro></Macro2Expand></Global_OptionLists></OptionLists>"
+             b'<ReportSet><Report MessageName="r\x1b[1m##[error]x" Activate="true"/></ReportSet></Settings>')
+    UNSAFE = re.compile("[\x00-\x08\x0b-\x1f\x7f-\x9f\u2028-\u202e\u2066-\u2069]|##[A-Za-z]*\\[|^\\s*::", re.M)
+    ROWS = [
+        # (label, arguments before the file, its contents (None: missing), exit status,
+        #  the stream to look at, what it shows instead, a parser it must satisfy)
+        ("gnu", ["check", "--format=gnu"], DIAGNOSED, 1, "err", "\\x3a:error::x\\x1b[2J.xml:1:", None),
+        ("json", ["check", "--format=json"], DIAGNOSED, 1, "out", "\\u001b[2J\\u009b\\ufffd \\u0023#vso[", json_lines),
+        ("sarif", ["check", "--format=sarif"], DIAGNOSED, 1, "out", "'Unknown\\u009b\\ufffd'", json.loads),
+        ("default, a file that does not load", ["check"], None, 2, "err", "x\\x1b[2J.xml: cannot check", None),
+        ("usage error", ["check", "--format=\x1b[2J"], None, 2, "err", "'\\x1b[2J'", None),
+        ("dump json", ["dump", "--json"], CLEAN, 0, "out", "t\\u0007\\n::error::forged\\n\\u007f\\u202e", json.loads),
+        ("dump xml, exit status 1", ["dump", "--xml"], CLEAN, 1, "out", "t\ufffd\ufffd::error::forged\n\ufffd\ufffd",
+         lambda text: xml.dom.minidom.parseString(text.encode())),
+    ]
+
+    def test_rows(self):
+        f = Files(self)
+        for label, args, contents, status, stream, shown, parse in self.ROWS:
+            with self.subTest(label):
+                path = os.path.join(f.dir.name, self.NAME)
+                if contents is not None:
+                    f.write(self.NAME, contents, mode="wb")
+                elif os.path.exists(path):
+                    os.remove(path)
+                p = subprocess.run([ARGS.tool, *args, self.NAME], capture_output=True, cwd=f.dir.name, timeout=60)
+                text = (p.stdout if stream == "out" else p.stderr).decode("utf-8")
+                self.assertEqual(p.returncode, status, p.stderr)
+                self.assertIn(shown, text)
+                self.assertIsNone(self.UNSAFE.search(text), text)
+                if parse:
+                    parse(text)
 
 
 class Docs(unittest.TestCase):

@@ -14,8 +14,8 @@ if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang-14 libclang-rt-14-dev valgrind)
     # benchmark job: Google Benchmark, libxml2 for the comparison
     packages+=(libbenchmark-dev libxml2-dev)
-    # docs job: the API reference
-    packages+=(doxygen)
+    # docs job: the API reference; ABI job: abidw and abidiff
+    packages+=(doxygen abigail-tools)
 fi
 
 missing=()

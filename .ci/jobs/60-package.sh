@@ -2,7 +2,7 @@
 # Packaging: shared and static installs into a scratch prefix, the consumer example built
 # against each with CMake and with pkg-config, the exported symbols, a subproject build,
 # the Debian packages installed with dpkg, and the README's embedding snippet built
-# against them.
+# against them. The consumer and the snippet must refuse a file that is not XML.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -42,14 +42,22 @@ mkdir -p "$scratch/no-pugixml"
 echo '#error "an installed header includes pugixml"' >"$scratch/no-pugixml/pugixml.hpp"
 consumer_flags="-O2 -Wall -Wextra -Werror -I$scratch/no-pugixml"
 
+# A file that is not XML: a load that took it for success would let the checker run
+# without its settings.
+printf 'not XML at all\n' >"$scratch/not-xml.xml"
+
 # run_consumer PROGRAM [VAR=VALUE...]: the program's output on the bundled settings file
-# is the expected one, and nothing is written on standard error.
+# is the expected one, nothing is written on standard error, and it fails on a file
+# that is not XML.
 run_consumer() {
     local program=$1
     shift
     env "$@" "$program" "$settings" >"$scratch/out.txt" 2>"$scratch/err.txt" || fail "$program failed"
     [[ ! -s $scratch/err.txt ]] || fail "$program wrote on standard error: $(cat "$scratch/err.txt")"
     diff -u "$expected" "$scratch/out.txt" || fail "$program: unexpected output"
+    if env "$@" "$program" "$scratch/not-xml.xml" >/dev/null 2>&1; then
+        fail "$program accepts a file that is not XML"
+    fi
 }
 
 # build_consumers NAME PREFIX PKG_CONFIG_FLAGS: the consumer example with find_package
@@ -89,7 +97,7 @@ bash scripts/check-exports.sh build-pkg-shared/libkoltSettings.so
 prefix=$scratch/shared
 cmake --install build-pkg-shared --prefix "$prefix" >/dev/null
 libdir=$(dirname "$(find "$prefix" -name libkoltSettings.so)")
-for f in include/koltSettings/koltSettings.h include/koltSettings/settings/manager.h \
+for f in include/koltSettings/koltSettings.h include/koltSettings/settings/manager.h include/koltSettings/kolt.h \
     include/koltSettings/version.h share/koltSettings/examples/settings.xml; do
     expect_file "$prefix/$f"
 done
@@ -166,3 +174,6 @@ cmake -S "$snippet" -B "$snippet/build" -DCMAKE_CXX_FLAGS="$consumer_flags" >/de
 cmake --build "$snippet/build" >/dev/null
 "$snippet/build/checker" "$settings" >"$scratch/out.txt" || fail "the README snippet failed"
 [[ -s $scratch/out.txt ]] || fail "the README snippet printed nothing"
+if "$snippet/build/checker" "$scratch/not-xml.xml" >/dev/null 2>&1; then
+    fail "the README snippet accepts a file that is not XML"
+fi

@@ -21,10 +21,13 @@ install(TARGETS koltSettings EXPORT koltSettingsTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-# Everything under include/koltSettings/ is public; internal headers live beside the sources.
+# Everything under include/koltSettings/ is public, and so is the generated version.h;
+# internal headers live beside the sources.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/koltSettings
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
     FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_BINARY_DIR}/include/koltSettings/version.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/koltSettings COMPONENT development)
 
 # find_package(koltSettings CONFIG) gives koltSettings::koltSettings.
 install(EXPORT koltSettingsTargets

@@ -15,6 +15,8 @@ if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang-14 libclang-rt-14-dev valgrind)
     # benchmark job: Google Benchmark (and libxml2, already listed, for the comparison)
     packages+=(libbenchmark-dev)
+    # docs job: the API reference; ABI job: abidw and abidiff
+    packages+=(doxygen abigail-tools)
 fi
 
 missing=()

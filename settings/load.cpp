@@ -20,6 +20,25 @@ struct ParserScope {
     ParserScope& operator=(const ParserScope&) = delete;
 };
 
+// Where a document failed to parse. The first parse keeps a line index only for an
+// observer (the index of a large file costs time and memory); failures are rare, so the
+// input is parsed again with one. Out of memory, the position stays unknown.
+template <class Parse>
+void locateParseError(koltLoadReport& report, std::ptrdiff_t offset, Parse parse) {
+    if (report.outcome != koltLoadReport::Malformed || report.parseErrorLine != 0) {
+        return;
+    }
+    try {
+        RUVXMLParser again;
+        again.KeepLineIndex(true);
+        parse(again);
+        if (again.GetStatus() == RUVXMLParser::Malformed && again.GetErrorOffset() == offset) {
+            again.GetLineColumn(offset, report.parseErrorLine, report.parseErrorColumn);
+        }
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 } // namespace
 
 int koltSettingManager::loadFromXmlFile(const char* path) {
@@ -33,7 +52,10 @@ int koltSettingManager::loadFromXmlFile(const char* path) {
     parser.KeepLineIndex(state.observer != nullptr);
     const GAXXMLNode root = parser.LoadFromFile(path);
     ParserScope scope(state.parser, &parser);
-    return walkDocument(root, parser.GetStatus());
+    const int result = walkDocument(root, parser.GetStatus());
+    locateParseError(state.report, parser.GetErrorOffset(),
+                     [path](RUVXMLParser& p) { p.LoadFromFile(path); });
+    return result;
 }
 
 int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size, const char* documentName) {
@@ -43,7 +65,10 @@ int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size, co
     parser.KeepLineIndex(state.observer != nullptr);
     const GAXXMLNode root = parser.LoadFromMemory(data, size);
     ParserScope scope(state.parser, &parser);
-    return walkDocument(root, parser.GetStatus());
+    const int result = walkDocument(root, parser.GetStatus());
+    locateParseError(state.report, parser.GetErrorOffset(),
+                     [data, size](RUVXMLParser& p) { p.LoadFromMemory(data, size); });
+    return result;
 }
 
 int koltSettingManager::loadFromXmlRoot(GAXXMLNode root, const char* documentName) {

@@ -83,7 +83,7 @@ void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode nod
     rzStderr.write(text.data(), text.size()).flush();
 
     ++report.total;
-    ++report.counts[static_cast<std::size_t>(code)];
+    report.counts.add(code);
     if (observer) {
         line.assign(text, 0, lineEnd);
         path.clear();

@@ -40,6 +40,7 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     // Begins the report of a new load.
     void start(const char* name) {
         report = koltLoadReport();
+        report.counts = koltLoadReport::Counts(koltDiagnosticCodeCount);
         documentName = name ? name : "";
         cursors.clear(); // they point into the previous document
     }

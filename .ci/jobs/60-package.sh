@@ -2,13 +2,17 @@
 # Packaging: shared and static installs into a scratch prefix, the consumer example built
 # against each with CMake and with pkg-config, the exported symbols, a subproject build,
 # the Debian packages installed with dpkg, and the README's embedding snippet built
-# against them.
+# against them. The consumer and the snippet must refuse a file that is not XML.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
 settings=$root/examples/settings.xml
 expected=$root/examples/consumer/expected-output.txt
-packages=(kolt-settings libkoltsettings-dev libkoltsettings1)
+# The SOVERSION is the project's major version (CMakeLists.txt); it names the SONAME and
+# the library's package.
+soversion=$(sed -n 's/^ *VERSION \([0-9]*\)\.[0-9]*\.[0-9]*$/\1/p' CMakeLists.txt | head -n 1)
+[[ -n $soversion ]] || { echo "60-package: no project version in CMakeLists.txt" >&2; exit 1; }
+packages=(kolt-settings libkoltsettings-dev "libkoltsettings$soversion")
 
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
@@ -38,14 +42,22 @@ mkdir -p "$scratch/no-pugixml"
 echo '#error "an installed header includes pugixml"' >"$scratch/no-pugixml/pugixml.hpp"
 consumer_flags="-O2 -Wall -Wextra -Werror -I$scratch/no-pugixml"
 
+# A file that is not XML: a load that took it for success would let the checker run
+# without its settings.
+printf 'not XML at all\n' >"$scratch/not-xml.xml"
+
 # run_consumer PROGRAM [VAR=VALUE...]: the program's output on the bundled settings file
-# is the expected one, and nothing is written on standard error.
+# is the expected one, nothing is written on standard error, and it fails on a file
+# that is not XML.
 run_consumer() {
     local program=$1
     shift
     env "$@" "$program" "$settings" >"$scratch/out.txt" 2>"$scratch/err.txt" || fail "$program failed"
     [[ ! -s $scratch/err.txt ]] || fail "$program wrote on standard error: $(cat "$scratch/err.txt")"
     diff -u "$expected" "$scratch/out.txt" || fail "$program: unexpected output"
+    if env "$@" "$program" "$scratch/not-xml.xml" >/dev/null 2>&1; then
+        fail "$program accepts a file that is not XML"
+    fi
 }
 
 # build_consumers NAME PREFIX PKG_CONFIG_FLAGS: the consumer example with find_package
@@ -85,15 +97,17 @@ bash scripts/check-exports.sh build-pkg-shared/libkoltSettings.so
 prefix=$scratch/shared
 cmake --install build-pkg-shared --prefix "$prefix" >/dev/null
 libdir=$(dirname "$(find "$prefix" -name libkoltSettings.so)")
-for f in include/koltSettings/koltSettings.h include/koltSettings/settings/manager.h share/koltSettings/examples/settings.xml; do
+for f in include/koltSettings/koltSettings.h include/koltSettings/settings/manager.h include/koltSettings/kolt.h \
+    include/koltSettings/version.h share/koltSettings/examples/settings.xml; do
     expect_file "$prefix/$f"
 done
-for f in libkoltSettings.so.1 cmake/koltSettings/koltSettingsConfig.cmake \
+for f in "libkoltSettings.so.$soversion" cmake/koltSettings/koltSettingsConfig.cmake \
     cmake/koltSettings/koltSettingsConfigVersion.cmake pkgconfig/koltSettings.pc; do
     expect_file "$libdir/$f"
 done
 expect_file "$prefix/share/koltSettings/schema/koltSettings.dtd"
-readelf -d "$libdir/libkoltSettings.so" | grep -q 'SONAME.*\[libkoltSettings\.so\.1\]' || fail "SONAME is not libkoltSettings.so.1"
+readelf -d "$libdir/libkoltSettings.so" | grep -q "SONAME.*\[libkoltSettings\.so\.$soversion\]" ||
+    fail "SONAME is not libkoltSettings.so.$soversion"
 build_consumers shared "$prefix" ""
 run_consumer build-pkg-consumer-shared/settings-consumer
 run_consumer build-pkg-consumer-shared-pc/settings-consumer LD_LIBRARY_PATH="$libdir"
@@ -127,13 +141,14 @@ for p in "${packages[@]}"; do
     dpkg-deb --field "$deb" Package Version Depends
     debs+=("$deb")
 done
-dpkg-deb --field build-pkg-shared/libkoltsettings1_*.deb Depends | grep -q 'libpugixml1v5' ||
-    fail "libkoltsettings1 does not depend on libpugixml1v5"
-dpkg-deb --field build-pkg-shared/libkoltsettings-dev_*.deb Depends | grep -q 'libkoltsettings1 (= ' ||
+dpkg-deb --field build-pkg-shared/libkoltsettings"$soversion"_*.deb Depends | grep -q 'libpugixml1v5' ||
+    fail "libkoltsettings$soversion does not depend on libpugixml1v5"
+dpkg-deb --field build-pkg-shared/libkoltsettings-dev_*.deb Depends | grep -q "libkoltsettings$soversion (= " ||
     fail "libkoltsettings-dev does not depend on its library package"
 "${sudo[@]}" dpkg -i "${debs[@]}" >/dev/null
 dpkg_installed=1
-system_library=$(dpkg -L libkoltsettings1 | grep '/libkoltSettings\.so\.1$') || fail "libkoltsettings1 lacks the library"
+system_library=$(dpkg -L "libkoltsettings$soversion" | grep "/libkoltSettings\.so\.$soversion\$") ||
+    fail "libkoltsettings$soversion lacks the library"
 bash scripts/check-exports.sh "$system_library"
 if [[ -e $scratch/shared/bin/kolt-settings ]]; then
     expect_file /usr/bin/kolt-settings
@@ -159,3 +174,6 @@ cmake -S "$snippet" -B "$snippet/build" -DCMAKE_CXX_FLAGS="$consumer_flags" >/de
 cmake --build "$snippet/build" >/dev/null
 "$snippet/build/checker" "$settings" >"$scratch/out.txt" || fail "the README snippet failed"
 [[ -s $scratch/out.txt ]] || fail "the README snippet printed nothing"
+if "$snippet/build/checker" "$scratch/not-xml.xml" >/dev/null 2>&1; then
+    fail "the README snippet accepts a file that is not XML"
+fi

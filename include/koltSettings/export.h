@@ -1,4 +1,5 @@
-// Symbol export control for the koltSettings library.
+/// \file
+/// Symbol export control for the koltSettings library.
 #ifndef KOLTSETTINGS_EXPORT_H
 #define KOLTSETTINGS_EXPORT_H
 
@@ -13,6 +14,8 @@
 #define KOLT_API __declspec(dllimport)
 #endif
 #else
+/// Marks a declaration of the library's interface: exported from the shared library,
+/// imported by its users; nothing for a static library (KOLT_STATIC defined).
 #define KOLT_API __attribute__((visibility("default")))
 #endif
 
@@ -21,6 +24,8 @@
 #if defined(_WIN32)
 #define KOLT_LOCAL
 #else
+/// Keeps a private member of an exported class out of the library's interface: only the
+/// library calls it, so it needs no dynamic symbol.
 #define KOLT_LOCAL __attribute__((visibility("hidden")))
 #endif
 

@@ -1,4 +1,5 @@
-// Host output streams: rzStdout, rzStderr and the endl manipulator.
+/// \file
+/// Host output streams: rzStdout, rzStderr and the endl manipulator.
 #ifndef KOLTSETTINGS_HOST_STREAMS_H
 #define KOLTSETTINGS_HOST_STREAMS_H
 
@@ -7,30 +8,44 @@
 #include <cstddef>
 #include <iosfwd>
 
-// An output stream writing to a standard stream, or to another std::ostream the
-// caller installs with Redirect (to capture output in-process).
+/// An output stream writing to a standard stream, or to another std::ostream the
+/// caller installs with Redirect (to capture output in-process). Writes are as
+/// thread-safe as the target std::ostream; redirecting is not synchronised.
 class KOLT_API rzOFStream {
 public:
+    /// A manipulator such as ::endl.
     using Manipulator = rzOFStream& (*)(rzOFStream&);
 
+    /// A stream on `target`, which must outlive it; Redirect(nullptr) comes back to it.
     constexpr explicit rzOFStream(std::ostream& target) noexcept : _default(&target), _out(&target) {}
+    /// \name No copies
+    //@{
+    /// A stream is a process-wide object.
     rzOFStream(const rzOFStream&) = delete;
     rzOFStream& operator=(const rzOFStream&) = delete;
+    //@}
 
-    // Writes the text; a null text is written as "(null)".
+    /// Writes the text; a null text is written as "(null)".
     rzOFStream& operator<<(const char* text);
+    /// Writes one character.
     rzOFStream& operator<<(char c);
+    /// Writes a number in decimal.
     rzOFStream& operator<<(long value);
+    /// Writes a number in decimal.
     rzOFStream& operator<<(int value) { return *this << static_cast<long>(value); }
+    /// Applies a manipulator such as ::endl.
     rzOFStream& operator<<(Manipulator manipulator) { return manipulator(*this); }
 
-    // Writes `length` bytes at once.
+    /// Writes `length` bytes at once (NUL bytes included); `data` may be null when
+    /// `length` is 0.
     rzOFStream& write(const char* data, std::size_t length);
+    /// Flushes the target.
     rzOFStream& flush();
 
-    // Sends all later output to `target` (null: back to the standard stream) and
-    // returns the previous target. Not synchronised with concurrent writers.
+    /// Sends all later output to `target` (null: back to the standard stream) and
+    /// returns the previous target. Not synchronised with concurrent writers.
     std::ostream* Redirect(std::ostream* target) noexcept;
+    /// The stream output goes to now.
     std::ostream& target() const noexcept { return *_out; }
 
 private:
@@ -38,22 +53,29 @@ private:
     std::ostream* _out;
 };
 
-// Ends the current line and flushes.
+/// Ends the current line and flushes.
 KOLT_API rzOFStream& endl(rzOFStream& stream);
 
-// Rule display stream, on the process's standard output.
+/// Rule display stream, on the process's standard output.
 extern KOLT_API rzOFStream rzStdout;
-// Diagnostic stream, on the process's standard error.
+/// Diagnostic stream, on the process's standard error.
 extern KOLT_API rzOFStream rzStderr;
 
-// Redirects a stream for the lifetime of the object.
+/// Redirects a stream for the lifetime of the object, then restores the previous target.
+/// Not synchronised: redirect while no other thread writes to the stream.
 class rzStreamRedirect {
 public:
+    /// Sends the output of `stream` to `target`, which must outlive this object.
     rzStreamRedirect(rzOFStream& stream, std::ostream& target)
         : _stream(stream), _previous(stream.Redirect(&target)) {}
+    /// Restores the target the stream had before.
     ~rzStreamRedirect() { _stream.Redirect(_previous); }
+    /// \name No copies
+    //@{
+    /// One object, one restore.
     rzStreamRedirect(const rzStreamRedirect&) = delete;
     rzStreamRedirect& operator=(const rzStreamRedirect&) = delete;
+    //@}
 
 private:
     rzOFStream& _stream;

@@ -1,4 +1,5 @@
-// Listing everything a loaded manager holds, as the checker would see it.
+/// \file
+/// Listing everything a loaded manager holds, as the checker would see it.
 #ifndef KOLTSETTINGS_SETTINGS_DUMP_H
 #define KOLTSETTINGS_SETTINGS_DUMP_H
 
@@ -8,9 +9,10 @@
 
 class koltSettingManager;
 
-// Writes, for people, the run settings, the active reports and every registered list
-// by registry and name, in registration order, with every string, record field and
-// rule. Texts are quoted, with \\ \" \t \n \r and other control bytes escaped.
+/// Writes, for people, the run settings, the active reports and every registered list
+/// by registry and name, in registration order, with every string, record field and
+/// rule. Texts are quoted, with `\\` `\"` `\t` `\n` `\r` and other control bytes escaped. Reads the
+/// manager without changing it; the format may change between versions.
 KOLT_API void koltDumpText(const koltSettingManager& manager, std::ostream& out);
 
 #endif

@@ -1,4 +1,5 @@
-// koltSettingManager: loads settings files and answers the checker's queries.
+/// \file
+/// koltSettingManager: loads settings files and answers the checker's queries.
 #ifndef KOLTSETTINGS_SETTINGS_MANAGER_H
 #define KOLTSETTINGS_SETTINGS_MANAGER_H
 
@@ -11,65 +12,97 @@
 #include <cstddef>
 #include <memory>
 
-// Owns everything loading builds: six registries of named lists and reported names,
-// and the two run settings. Loads add to what earlier loads registered; nothing is
-// removed before destruction. Lists handed out stay owned by the manager.
-//
-// One manager must not be used from two threads at once; distinct managers may load
-// concurrently.
+/// Owns everything loading builds: six registries of named lists and reported names,
+/// and the two run settings. Loads add to what earlier loads registered; nothing is
+/// removed before destruction. Lists handed out stay owned by the manager, unchanged
+/// until it dies: pointers to lists, records, rules and their texts stay valid that long,
+/// across later loads. kolt::SettingsView reads a manager with std::string_view names,
+/// range-for and const views; kolt::Settings owns one.
+///
+/// One manager must not be used from two threads at once; distinct managers may load
+/// concurrently.
 class KOLT_API koltSettingManager : public TARefCounter {
 public:
+    /// An empty manager: no list, no report, run type 3, ReportTestFw 0.
     koltSettingManager();
+    /// Releases every list, record and rule the manager built.
     ~koltSettingManager() override;
 
-    // Loads a settings file. 1 when the path is not a file or the document has a
-    // top-level element other than RunType, ReportSet and OptionLists; else 0.
-    // Problems are written on rzStderr and reading goes on.
+    /// Loads a settings file. 1 when the path is not a file or the document has a
+    /// top-level element other than RunType, ReportSet and OptionLists; else 0.
+    /// Problems are written on rzStderr and reading goes on. A file that cannot be read
+    /// or is not well-formed XML loads as a document without elements and returns 0:
+    /// lastLoadReport() tells (kolt::load() returns a result that cannot be mistaken).
+    /// A null path is not a file.
     int loadFromXmlFile(const char* path);
-    // Same walk over a document held in memory; `documentName` stands for the path in
-    // diagnostics. Returns 0 or 1 as loadFromXmlFile.
+    /// Same walk over a document held in memory (`data` is copied and may be null when
+    /// `size` is 0); `documentName` stands for the path in diagnostics (null: "").
+    /// Returns 0 or 1 as loadFromXmlFile.
     int loadFromXmlMemory(const void* data, std::size_t size, const char* documentName);
-    // Walks the children of a parsed document's root element; `documentName` is
-    // written after "--> Error while parsing SettingFile in createFromXmlFile".
+    /// Walks the children of a parsed document's root element (a null root: nothing);
+    /// `documentName` is written after "--> Error while parsing SettingFile in
+    /// createFromXmlFile". The parser must outlive the call only: everything kept is copied.
     int loadFromXmlRoot(GAXXMLNode root, const char* documentName);
 
-    // List queries: null for a null, empty or unknown name.
+    /// The string list registered under `name`; null for a null, empty or unknown name.
+    /// The manager owns the list.
     [[nodiscard]] GAXListValGAXString* getGAXListOfGAXString(const char* name) const;
+    /// The CallWithSpecificArg list registered under `name`; null for a null, empty or
+    /// unknown name. The manager owns the list and its records.
     [[nodiscard]] GAXListPtrCallWithSpecificArg* getGAXListOfCallWithSpecificArg(const char* name) const;
+    /// The Call list registered under `name`; null for a null, empty or unknown name.
+    /// The manager owns the list and its records.
     [[nodiscard]] GAXListPtrCall* getGAXListOfCall(const char* name) const;
+    /// The CallDeclaration list registered under `name`; null for a null, empty or
+    /// unknown name. The manager owns the list and its records.
     [[nodiscard]] GAXListPtrCallDeclaration* getGAXListOfCallDeclaration(const char* name) const;
-    // The detection list registered under the name, whatever its kind.
+    /// The detection list registered under the name, whatever its kind; null for a null,
+    /// empty or unknown name. The manager owns the list and its rules.
     [[nodiscard]] GAXListPtrkoltEntityDetection* getGAXListOfEntityDetection(const char* name) const;
-    // 1 when a Report of this name was activated, else 0 (also for a null or empty name).
+    /// 1 when a Report of this name was activated, else 0 (also for a null or empty name).
     [[nodiscard]] int report(const char* name) const;
 
-    // The registries themselves, for tools that list everything that was loaded. Values
-    // are GAXListValGAXString*, GAXListPtrCallWithSpecificArg*, GAXListPtrCall*,
-    // GAXListPtrCallDeclaration* and a typed detection list; reports have null values.
+    /// \name Registries
+    //@{
+    /// The registries themselves, for tools that list everything that was loaded, in
+    /// registration order. Values are GAXListValGAXString*, GAXListPtrCallWithSpecificArg*,
+    /// GAXListPtrCall*, GAXListPtrCallDeclaration* and a typed detection list; reports have
+    /// null values. The manager owns them all.
     const TAIndex& stringLists() const noexcept { return _stringLists; }
     const TAIndex& callWithSpecificArgLists() const noexcept { return _callWithSpecificArgLists; }
     const TAIndex& callLists() const noexcept { return _callLists; }
     const TAIndex& callDeclarationLists() const noexcept { return _callDeclarationLists; }
     const TAIndex& entityDetectionLists() const noexcept { return _entityDetectionLists; }
     const TAIndex& activeReports() const noexcept { return _activeReports; }
+    //@}
 
-    // Structured diagnostics: every diagnostic written on rzStderr is also handed, from
-    // the same place, to the observer (null: none). The observer must outlive its use.
+    /// Structured diagnostics: every diagnostic written on rzStderr is also handed, from
+    /// the same place, to the observer (null: none). The observer must outlive its use;
+    /// the manager does not own it. It is called on the loading thread.
     void setDiagnosticObserver(koltDiagnosticObserver* observer) noexcept;
-    // What the last load found.
+    /// What the last load found (outcome NotLoaded before any load). The reference stays
+    /// valid while the manager lives; the next load changes what it reads: copy it to keep it.
     const koltLoadReport& lastLoadReport() const noexcept;
 
-    // Loading steps, one per element of the settings file. They write their
-    // diagnostics on rzStderr and never fail. Records and rules they build belong to the
-    // manager, whatever list they are appended to: never delete them.
+    /// Writes the element path of `node` (" / Settings / OptionLists / ...") on rzStderr,
+    /// then a line end and a flush when `endLine` is non-zero; " / (null)" for a null node.
     void printXmlPath(GAXXMLNode node, int endLine);
-    // 1 when the node has no attribute and no child element (text does not count).
+    /// 1 when the node has no attribute and no child element (text does not count);
+    /// 1 for a null node.
     int isFinalNode(GAXXMLNode node);
-    // Decodes &amp; &lt; &gt; &quot; &apos; in place and returns `text` (null and empty
-    // texts are returned untouched). A character written for &amp; takes part in the
-    // search for further &amp; and the later entities; later passes never feed earlier ones.
+    /// Decodes &amp; &lt; &gt; &quot; &apos; in place and returns `text` (null and empty
+    /// texts are returned untouched). A character written for &amp; takes part in the
+    /// search for further &amp; and the later entities; later passes never feed earlier ones.
     char* substituteEntities(char* text);
 
+    /// \name Loading steps
+    //@{
+    /// Loading steps, one per element of the settings file, called by the loads above.
+    /// Each checks its element against the vocabulary, registers what it reads, writes its
+    /// diagnostics on rzStderr and never fails; a null node reads nothing. Records and
+    /// rules they build belong to the manager, whatever list they are appended to: never
+    /// delete them. `itemName` is the string item element's name, `useKind` the use
+    /// element's ("ClassUse", "InterfaceUse"); `list` and `uses` receive what is read.
     void parseRunType(GAXXMLNode node);
     void parseReportSet(GAXXMLNode node);
     void parseOptionLists(GAXXMLNode node);
@@ -98,6 +131,7 @@ public:
     void parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list);
     void parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list);
     void parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses);
+    //@}
 
 private:
     TAIndex _stringLists;
@@ -108,11 +142,12 @@ private:
     TAIndex _activeReports;
 
 public:
-    // Run type: 3 until a RunType element sets TypeOfRun="Check", then 0.
+    /// Run type: 3 until a RunType element sets TypeOfRun="Check", then 0.
     std::int32_t _typeOfRun;
-    // 1 once a RunType element sets ReportTestFw="true", else 0.
+    /// 1 once a RunType element sets ReportTestFw="true", else 0.
     std::int32_t _reportTestFw;
 
+    /// The state of loads, internal to the library.
     struct LoadState; // internal
 
 private:

@@ -1,7 +1,7 @@
 // The words of the settings vocabulary, for the fuzzer's dictionary.
 #include "dictionary.h"
 
-#include "../optionlists/vocabulary.h"
+#include "optionlists/vocabulary.h"
 
 #include <koltSettings/rules/detections.h>
 

@@ -1,7 +1,7 @@
 // Call records: CallWithSpecificArg, Call and CallDeclaration elements.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 
 #include <climits>
 #include <cstdint>
@@ -79,10 +79,6 @@ Record* newRecord(koltSettingManager::LoadState& state) {
     return state.arena.make<Record>();
 }
 
-char* storedText(koltSettingManager::LoadState& state, const char* text) {
-    return kolt::detail::decodedCopy(state.arena, state.decoding, text);
-}
-
 } // namespace
 
 void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) {
@@ -99,8 +95,8 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListP
         return;
     }
     auto* record = newRecord<CallWithSpecificArg>(*_state);
-    record->className = storedText(*_state, r.className);
-    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    record->className = _state->storedText(r.className);
+    record->methodOrFunctionSign = _state->storedText(r.signature);
     record->specificArg = r.specificArg;
     list->Append(record);
 }
@@ -115,8 +111,8 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
         return;
     }
     auto* record = newRecord<Call>(*_state);
-    record->className = storedText(*_state, r.className);
-    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    record->className = _state->storedText(r.className);
+    record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
 }
 
@@ -134,8 +130,8 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
         return;
     }
     auto* record = newRecord<CallDeclaration>(*_state);
-    record->frameworkName = storedText(*_state, r.frameworkName);
-    record->className = storedText(*_state, r.className);
-    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    record->frameworkName = _state->storedText(r.frameworkName);
+    record->className = _state->storedText(r.className);
+    record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
 }

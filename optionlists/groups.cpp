@@ -1,7 +1,7 @@
 // OptionLists and its seven groups, driven by the vocabulary table.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 #include "vocabulary.h"
 
 using kolt::detail::Code;

@@ -1,7 +1,7 @@
 // String lists: one GAXListValGAXString per list element name.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 #include "registry.h"
 
 using kolt::detail::Code;

@@ -1,7 +1,7 @@
 // Use sets: the names of the prohibited uses of a detection element.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 #include <koltSettings/host/streams.h>
 #include <koltSettings/rules/detections.h>
 
-#include "../settings/text.h"
+#include "../host/text.h"
 
 #include <mutex>
 

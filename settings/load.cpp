@@ -1,6 +1,6 @@
 // Loading a settings document: the path check, the parse and the walk of the root.
+#include "../host/text.h"
 #include "load_state.h"
-#include "text.h"
 
 #include <koltSettings/host/streams.h>
 

@@ -1,6 +1,6 @@
 // The single writer of diagnostics.
 #include "load_state.h"
-#include "text.h"
+#include "../host/text.h"
 
 #include <koltSettings/host/streams.h>
 

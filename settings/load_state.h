@@ -2,9 +2,9 @@
 #ifndef KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 #define KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 
-#include "arena.h"
+#include "../host/arena.h"
+#include "entities.h"
 #include "messages.h"
-#include "text.h"
 
 #include <koltSettings/settings/manager.h>
 
@@ -36,6 +36,10 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
         std::unordered_map<std::string_view, int> counts; // siblings per name, up to `node`
     };
     std::vector<SiblingCursor> cursors;
+
+    // A copy of `read` in the arena, entities decoded (null stays null): the texts of
+    // records and rules, which live as long as the manager.
+    char* storedText(const char* read) { return kolt::detail::decodedCopy(arena, decoding, read); }
 
     // Begins the report of a new load.
     void start(const char* name) {

@@ -1,7 +1,7 @@
 // The ReportSet element: the names of the reports switched on.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "load_state.h"
-#include "text.h"
-#include "walk.h"
 
 using kolt::detail::Code;
 using kolt::detail::isEmpty;

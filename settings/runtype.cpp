@@ -1,7 +1,7 @@
 // The RunType element: the two run settings and the frameworks to exclude.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "load_state.h"
-#include "text.h"
-#include "walk.h"
 
 using kolt::detail::Code;
 using kolt::detail::sameText;

@@ -1,6 +1,6 @@
 // kolt-settings: checks settings files and shows what the checker reads from them.
 #include "kolt_settings_help.h"
-#include "support/dump.h"
+#include "support/dump_formats.h"
 #include "support/findings.h"
 #include "support/hints.h"
 
@@ -134,21 +134,20 @@ int parseArguments(int argc, char** argv, Options& o) {
     return -1;
 }
 
-// The example next to an installed program, else the one of the source tree.
+// The example in the data folder next to the program's folder: installed there, and
+// linked there in the build folder.
 std::string bundledExample() {
     char exe[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string dir(exe, static_cast<std::size_t>(n));
-        dir.erase(dir.rfind('/') + 1);
-        const std::string installed = dir + KOLT_EXAMPLE_FROM_BINDIR;
-        char resolved[PATH_MAX];
-        if (TAFileName(installed.c_str()).IsFile() && ::realpath(installed.c_str(), resolved)) {
-            return resolved; // without "bin/.." in what the diagnostics show
-        }
+    if (n <= 0) {
+        return {};
     }
-    if (TAFileName(KOLT_SOURCE_EXAMPLE).IsFile()) {
-        return KOLT_SOURCE_EXAMPLE;
+    std::string dir(exe, static_cast<std::size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    const std::string example = dir + KOLT_EXAMPLE_FROM_BINDIR;
+    char resolved[PATH_MAX];
+    if (TAFileName(example.c_str()).IsFile() && ::realpath(example.c_str(), resolved)) {
+        return resolved; // without "bin/.." in what the diagnostics show
     }
     return {};
 }

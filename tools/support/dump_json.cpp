@@ -1,5 +1,5 @@
 // The JSON dump.
-#include "dump.h"
+#include "dump_formats.h"
 #include "json.h"
 
 #include <koltSettings/settings/manager.h>

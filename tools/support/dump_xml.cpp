@@ -1,5 +1,5 @@
 // The XML dump: a settings file that loads back into the same state.
-#include "dump.h"
+#include "dump_formats.h"
 
 #include "optionlists/vocabulary.h"
 

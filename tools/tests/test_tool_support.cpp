@@ -2,7 +2,7 @@
 // strings, character columns, and the XML dump's round trip.
 #include "golden_cases.h"
 #include "support.h"
-#include "support/dump.h"
+#include "support/dump_formats.h"
 #include "support/findings.h"
 #include "support/hints.h"
 #include "support/json.h"

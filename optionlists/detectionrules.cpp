@@ -1,8 +1,8 @@
 // Detection elements: ClassDetection, InterfaceDetection, MethodDetection, WordDetection.
-#include "../rules/rule_storage.h"
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
+#include "../settings/rule_storage.h"
 
 #include <algorithm>
 #include <memory>
@@ -68,11 +68,6 @@ struct DetectionChildren {
     const char* replacement = nullptr;
     GAXListValGAXString uses;
 };
-
-// A copy of `text` in the manager's arena, entities decoded (null stays null).
-char* storedText(koltSettingManager::LoadState& state, const char* text) {
-    return kolt::detail::decodedCopy(state.arena, state.decoding, text);
-}
 
 // The method name (text before the first "(" without its blanks), copied into the
 // arena, and the argument count (pieces between commas up to the first ")", as Split
@@ -150,8 +145,8 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
 void koltSettingManager::parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list) {
     parseDetection(*this, *_state, node, list, kClass,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
-                       return RuleStorage::make<koltClassDetection>(state.arena, storedText(state, name),
-                                                                    storedText(state, replacement));
+                       return RuleStorage::make<koltClassDetection>(state.arena, state.storedText(name),
+                                                                    state.storedText(replacement));
                    });
 }
 
@@ -159,8 +154,8 @@ void koltSettingManager::parseFinalInterfaceDetection(GAXXMLNode node,
                                                       GAXListPtrkoltInterfaceDetection* list) {
     parseDetection(*this, *_state, node, list, kInterface,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
-                       return RuleStorage::make<koltInterfaceDetection>(state.arena, storedText(state, name),
-                                                                        storedText(state, replacement));
+                       return RuleStorage::make<koltInterfaceDetection>(state.arena, state.storedText(name),
+                                                                        state.storedText(replacement));
                    });
 }
 
@@ -172,15 +167,15 @@ void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node, GAXListPtrko
             char* methodName = nullptr;
             const int argCount = splitSignature({state.decoding.data(), length}, state.arena, methodName);
             // The class name goes to the rule as read, without decoding.
-            return RuleStorage::make<koltMethodDetection>(
-                state.arena, methodName, storedText(state, replacement), className, argCount);
+            return RuleStorage::make<koltMethodDetection>(state.arena, methodName,
+                                                          state.storedText(replacement), className, argCount);
         });
 }
 
 void koltSettingManager::parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list) {
     parseDetection(*this, *_state, node, list, kWord,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
-                       return RuleStorage::make<koltWordDetection>(state.arena, storedText(state, name),
-                                                                   storedText(state, replacement));
+                       return RuleStorage::make<koltWordDetection>(state.arena, state.storedText(name),
+                                                                   state.storedText(replacement));
                    });
 }

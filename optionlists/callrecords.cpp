@@ -2,6 +2,7 @@
 #include "../host/text.h"
 #include "../host/walk.h"
 #include "../settings/load_state.h"
+#include "vocabulary.h"
 
 #include <climits>
 #include <cstdint>
@@ -9,6 +10,9 @@
 namespace {
 
 using kolt::detail::Code;
+using kolt::detail::Element;
+using kolt::detail::hasChild;
+namespace elements = kolt::detail::elements;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
 
@@ -45,23 +49,28 @@ struct RecordChildren {
     std::int32_t specificArg = -1;
 };
 
-enum RecordShape { WithSpecificArg, Plain, WithFramework };
+// Whether `Record` has the field `Field`, decided when compiling.
+template <Element Record, Element Field>
+constexpr bool kTakes = hasChild(Record, Field);
 
-RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node, RecordShape shape) {
+// The fields `Record` takes, from its rows; a later child of the same name replaces the
+// earlier value.
+template <Element Record>
+RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node) {
     if (node.GetFirstAttr()) {
         state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
     }
     RecordChildren r;
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const char* tag = child.GetTag();
-        // A later child of the same name replaces the earlier value.
-        if (sameText(tag, "ClassName")) {
+        if (kTakes<Record, Element::ClassName> && sameText(tag, elements::ClassName)) {
             r.className = child.GetFirstContent();
-        } else if (sameText(tag, "MethodOrFunctionSign")) {
+        } else if (kTakes<Record, Element::MethodOrFunctionSign> &&
+                   sameText(tag, elements::MethodOrFunctionSign)) {
             r.signature = child.GetFirstContent();
-        } else if (shape == WithFramework && sameText(tag, "FrameworkName")) {
+        } else if (kTakes<Record, Element::FrameworkName> && sameText(tag, elements::FrameworkName)) {
             r.frameworkName = child.GetFirstContent();
-        } else if (shape == WithSpecificArg && sameText(tag, "SpecificArg")) {
+        } else if (kTakes<Record, Element::SpecificArg> && sameText(tag, elements::SpecificArg)) {
             if (const char* text = child.GetFirstContent(); !isEmpty(text)) {
                 r.specificArg = parseSpecificArg(text);
             }
@@ -85,7 +94,7 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListP
     if (!list) {
         return;
     }
-    const RecordChildren r = readChildren(*_state, node, WithSpecificArg);
+    const RecordChildren r = readChildren<Element::CallWithSpecificArg>(*_state, node);
     if (isEmpty(r.signature)) {
         _state->emit(Code::CallWithSpecificArgNoSignature, node);
         return;
@@ -105,7 +114,7 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
     if (!list) {
         return;
     }
-    const RecordChildren r = readChildren(*_state, node, Plain);
+    const RecordChildren r = readChildren<Element::Call>(*_state, node);
     if (isEmpty(r.signature)) {
         _state->emit(Code::CallNoSignature, node);
         return;
@@ -120,7 +129,7 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
     if (!list) {
         return;
     }
-    const RecordChildren r = readChildren(*_state, node, WithFramework);
+    const RecordChildren r = readChildren<Element::CallDeclaration>(*_state, node);
     if (isEmpty(r.frameworkName)) {
         _state->emit(Code::CallDeclarationNoFramework, node);
         return;

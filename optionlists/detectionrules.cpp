@@ -3,6 +3,7 @@
 #include "../host/walk.h"
 #include "../settings/load_state.h"
 #include "../settings/rule_storage.h"
+#include "vocabulary.h"
 
 #include <algorithm>
 #include <memory>
@@ -12,11 +13,16 @@
 namespace {
 
 using kolt::detail::Code;
+using kolt::detail::Element;
+using kolt::detail::nameOf;
+using kolt::detail::UseKind;
+namespace elements = kolt::detail::elements;
 using kolt::detail::isEmpty;
 using kolt::detail::RuleStorage;
 using kolt::detail::sameText;
 
-// What differs between the four kinds of detection element.
+// What differs between the four kinds of detection element: the names from their rows,
+// the diagnostics from the loader.
 struct DetectionShape {
     const char* nameChild; // required, non-empty
     bool takesClassName;   // methods only
@@ -28,38 +34,29 @@ struct DetectionShape {
     Code refusedUse;
 };
 
-constexpr DetectionShape kClass{"ClassName",
-                                false,
-                                "ClassUseSet",
-                                "Class",
-                                Code::ClassDetectionNoName,
-                                true,
-                                Code::ClassDetectionNoUse,
-                                Code::ClassUseRefused};
-constexpr DetectionShape kInterface{"ClassName",
-                                    false,
-                                    "InterfaceUseSet",
-                                    "Interface",
-                                    Code::InterfaceDetectionNoName,
-                                    true,
-                                    Code::InterfaceDetectionNoUse,
-                                    Code::InterfaceUseRefused};
-constexpr DetectionShape kMethod{"MethodOrFunctionSign",
-                                 true,
-                                 "MethodUseSet",
-                                 "Method",
-                                 Code::MethodDetectionNoName,
-                                 false,
-                                 Code::MethodDetectionNoName,
-                                 Code::MethodUseRefused};
-constexpr DetectionShape kWord{"WordName",
-                               false,
-                               "WordUseSet",
-                               "Word",
-                               Code::WordDetectionNoName,
-                               false,
-                               Code::WordDetectionNoName,
-                               Code::WordUseRefused};
+constexpr DetectionShape shapeOf(UseKind kind, Code noName, Code noUse, Code refusedUse) {
+    const kolt::detail::UseKindRow& k = kolt::detail::rowOf(kind);
+    const Element name = kolt::detail::firstRequiredText(k.rule);
+    return {nameOf(name),
+            name != Element::ClassName && kolt::detail::hasChild(k.rule, Element::ClassName),
+            nameOf(k.useSet),
+            k.name,
+            noName,
+            kolt::detail::requiresChild(k.rule, k.useSet),
+            noUse,
+            refusedUse};
+}
+
+constexpr DetectionShape kClass =
+    shapeOf(UseKind::Class, Code::ClassDetectionNoName, Code::ClassDetectionNoUse, Code::ClassUseRefused);
+constexpr DetectionShape kInterface = shapeOf(UseKind::Interface, Code::InterfaceDetectionNoName,
+                                              Code::InterfaceDetectionNoUse, Code::InterfaceUseRefused);
+constexpr DetectionShape kMethod = shapeOf(UseKind::Method, Code::MethodDetectionNoName,
+                                           Code::MethodDetectionNoName, Code::MethodUseRefused);
+constexpr DetectionShape kWord =
+    shapeOf(UseKind::Word, Code::WordDetectionNoName, Code::WordDetectionNoName, Code::WordUseRefused);
+static_assert(kClass.needsUse && kInterface.needsUse && !kMethod.needsUse && !kWord.needsUse);
+static_assert(kMethod.takesClassName && !kClass.takesClassName);
 
 // The children of a detection element, as read.
 struct DetectionChildren {
@@ -110,9 +107,9 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
         const char* tag = child.GetTag();
         if (sameText(tag, shape.nameChild)) {
             c.name = child.GetFirstContent();
-        } else if (shape.takesClassName && sameText(tag, "ClassName")) {
+        } else if (shape.takesClassName && sameText(tag, elements::ClassName)) {
             c.className = child.GetFirstContent();
-        } else if (sameText(tag, "Replacement")) {
+        } else if (sameText(tag, elements::Replacement)) {
             c.replacement = child.GetFirstContent();
         } else if (sameText(tag, shape.useSetChild)) {
             manager.parseUseSet(child, shape.useKind, &c.uses);

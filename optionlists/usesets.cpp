@@ -2,12 +2,15 @@
 #include "../host/text.h"
 #include "../host/walk.h"
 #include "../settings/load_state.h"
+#include "vocabulary.h"
 
 #include <string>
 
 using kolt::detail::Code;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
+namespace attributes = kolt::detail::attributes;
+namespace values = kolt::detail::values;
 
 void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) {
     if (!uses) {
@@ -16,9 +19,18 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(
         node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
-    const std::string useElement = std::string(useKind ? useKind : "") + "Use";
+    // The use element of a kind of the vocabulary; a direct call with another kind gets
+    // the name the vocabulary would give it.
+    std::string builtName;
+    const char* useElement = nullptr;
+    if (const auto* kind = kolt::detail::findUseKind(useKind)) {
+        useElement = kolt::detail::nameOf(kind->use);
+    } else {
+        builtName = std::string(useKind ? useKind : "") + "Use";
+        useElement = builtName.c_str();
+    }
     kolt::detail::forEachChild(node, [&](GAXXMLNode use) {
-        if (!sameText(use.GetTag(), useElement.c_str())) {
+        if (!sameText(use.GetTag(), useElement)) {
             state.emit(Code::UnexpectedNode, use); // not looked into
             return;
         }
@@ -29,13 +41,13 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
                 state.emit(Code::AttributeNameNull, use);
             } else if (isEmpty(value)) {
                 state.emit(Code::AttributeValueNull, use);
-            } else if (sameText(name, "use")) {
+            } else if (sameText(name, attributes::Use)) {
                 useName = value;
-            } else if (!sameText(name, "prohibited")) {
+            } else if (!sameText(name, attributes::Prohibited)) {
                 state.emit(Code::UnexpectedAttribute, use);
-            } else if (sameText(value, "true")) {
+            } else if (sameText(value, values::True)) {
                 prohibited = true;
-            } else if (sameText(value, "false")) {
+            } else if (sameText(value, values::False)) {
                 prohibited = false;
             } else {
                 state.emit(Code::ProhibitedValueInvalid, use, {useKind, value});

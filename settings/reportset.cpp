@@ -1,18 +1,22 @@
 // The ReportSet element: the names of the reports switched on.
 #include "../host/text.h"
 #include "../host/walk.h"
+#include "../optionlists/vocabulary.h"
 #include "load_state.h"
 
 using kolt::detail::Code;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
+namespace attributes = kolt::detail::attributes;
+namespace elements = kolt::detail::elements;
+namespace values = kolt::detail::values;
 
 void koltSettingManager::parseReportSet(GAXXMLNode node) {
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(
         node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
     kolt::detail::forEachChild(node, [&](GAXXMLNode report) {
-        if (!sameText(report.GetTag(), "Report")) {
+        if (!sameText(report.GetTag(), elements::Report)) {
             state.emit(Code::UnexpectedNode, report);
             return;
         }
@@ -23,12 +27,12 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) {
                 state.emit(Code::AttributeNameNull, report);
             } else if (isEmpty(value)) {
                 state.emit(Code::AttributeValueNull, report);
-            } else if (sameText(name, "MessageName")) {
+            } else if (sameText(name, attributes::MessageName)) {
                 messageName = value;
-            } else if (sameText(name, "Activate")) {
-                if (sameText(value, "true")) {
+            } else if (sameText(name, attributes::Activate)) {
+                if (sameText(value, values::True)) {
                     activated = true;
-                } else if (sameText(value, "false")) {
+                } else if (sameText(value, values::False)) {
                     activated = false;
                 } else {
                     state.emit(Code::ReportActivateInvalid, report, {value});

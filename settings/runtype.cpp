@@ -1,10 +1,14 @@
 // The RunType element: the two run settings and the frameworks to exclude.
 #include "../host/text.h"
 #include "../host/walk.h"
+#include "../optionlists/vocabulary.h"
 #include "load_state.h"
 
 using kolt::detail::Code;
 using kolt::detail::sameText;
+namespace attributes = kolt::detail::attributes;
+namespace elements = kolt::detail::elements;
+namespace values = kolt::detail::values;
 
 void koltSettingManager::parseRunType(GAXXMLNode node) {
     LoadState& state = *_state;
@@ -14,16 +18,16 @@ void koltSettingManager::parseRunType(GAXXMLNode node) {
             state.emit(Code::RunTypeAttributeNameNull, node);
         } else if (!value) {
             state.emit(Code::RunTypeAttributeValueNull, node);
-        } else if (sameText(name, "TypeOfRun")) {
-            if (sameText(value, "Check")) {
+        } else if (sameText(name, attributes::TypeOfRun)) {
+            if (sameText(value, values::Check)) {
                 _typeOfRun = 0;
             } else {
                 state.emit(Code::TypeOfRunInvalid, node);
             }
-        } else if (sameText(name, "ReportTestFw")) {
-            if (sameText(value, "true")) {
+        } else if (sameText(name, attributes::ReportTestFw)) {
+            if (sameText(value, values::True)) {
                 _reportTestFw = 1;
-            } else if (!sameText(value, "false")) {
+            } else if (!sameText(value, values::False)) {
                 state.emit(Code::ReportTestFwInvalid, node, {value});
             }
         } else {
@@ -31,8 +35,8 @@ void koltSettingManager::parseRunType(GAXXMLNode node) {
         }
     });
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
-        if (sameText(child.GetTag(), "ExcludeFramework")) {
-            parseFinalGAXListOfGAXString(child, "FrameworkName");
+        if (sameText(child.GetTag(), elements::ExcludeFramework)) {
+            parseFinalGAXListOfGAXString(child, elements::FrameworkName);
         } else {
             state.emit(Code::UnexpectedNode, child);
         }

@@ -126,6 +126,25 @@ inline constexpr UseKindRow kUseKinds[] = {
 #include "vocabulary.def"
 };
 
+// The uses some kind of rule permits (rules/uses.def), with one bit per kind.
+namespace permitted {
+enum : unsigned {
+#define KOLT_USE_KIND(Id, Name, Rule, UseSet, Use) Id = 1u << static_cast<unsigned>(UseKind::Id),
+#include "vocabulary.def"
+};
+struct UseRow {
+    const char* name;
+    unsigned kinds; // the bits of the kinds of rule that permit it
+};
+inline constexpr UseRow kUses[] = {
+#define KOLT_USE(Id, Name, Permitted, About) {Name, Permitted},
+#include "../rules/uses.def"
+};
+} // namespace permitted
+constexpr bool permits(UseKind kind, const permitted::UseRow& use) noexcept {
+    return (use.kinds & (1u << static_cast<unsigned>(kind))) != 0;
+}
+
 struct GroupRow {
     Group group;
     const char* element;

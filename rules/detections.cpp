@@ -55,16 +55,17 @@ void fillUseTable(TAIndex& table, int& done, int force, const char* const (&name
     __atomic_store_n(&done, 1, __ATOMIC_RELEASE);
 }
 
-enum class Permitted { Classes, Interfaces, Both };
+// The kinds of rule that permit uses, as the Permitted column of uses.def names them.
+enum : unsigned { Class = 1, Interface = 2 };
 
-// The permitted-use tables in the order of their rows; a use of the other kind only is a
+// The permitted-use tables in the order of the rows; a use of the other kind only is a
 // null entry, which filling skips.
 constexpr const char* kClassUses[] = {
-#define KOLT_USE(Id, Name, Permitted_, About) Permitted::Permitted_ != Permitted::Interfaces ? Name : nullptr,
+#define KOLT_USE(Id, Name, Permitted, About) ((Permitted)&Class) != 0 ? Name : nullptr,
 #include "uses.def"
 };
 constexpr const char* kInterfaceUses[] = {
-#define KOLT_USE(Id, Name, Permitted_, About) Permitted::Permitted_ != Permitted::Classes ? Name : nullptr,
+#define KOLT_USE(Id, Name, Permitted, About) ((Permitted)&Interface) != 0 ? Name : nullptr,
 #include "uses.def"
 };
 constexpr const char* kNoUses[] = {nullptr}; // words permit no use

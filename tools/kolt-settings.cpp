@@ -3,6 +3,8 @@
 #include "support/dump_formats.h"
 #include "support/findings.h"
 #include "support/hints.h"
+#include "support/reference.h"
+#include "support/schema.h"
 
 #include <koltSettings/koltSettings.h>
 
@@ -26,14 +28,16 @@ using kolt::tool::Finding;
 
 enum ExitStatus { kClean = 0, kDiagnostics = 1, kFailure = 2 };
 
-enum class Command { Check, Dump };
+enum class Command { Check, Dump, Vocabulary };
 enum class Format { Default, Gnu, Json, Sarif };
 enum class DumpForm { Text, Json, Xml };
+enum class VocabularyForm { Reference, Json, Dtd };
 
 struct Options {
     Command command = Command::Check;
     Format format = Format::Default;
     DumpForm dumpForm = DumpForm::Text;
+    VocabularyForm vocabularyForm = VocabularyForm::Reference;
     long maxDiagnostics = 0; // 0: no limit
     std::vector<std::string> files;
 };
@@ -60,16 +64,18 @@ int parseArguments(int argc, char** argv, Options& o) {
         }
     }
     if (args.empty()) {
-        return usageError("a command is required: check or dump");
+        return usageError("a command is required: check, dump or vocabulary");
     }
     if (args[0] == "check") {
         o.command = Command::Check;
     } else if (args[0] == "dump") {
         o.command = Command::Dump;
+    } else if (args[0] == "vocabulary") {
+        o.command = Command::Vocabulary;
     } else {
         return usageError("unknown command '" + args[0] + "'");
     }
-    bool sawDumpForm = false;
+    bool sawForm = false;
     bool onlyFiles = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -122,14 +128,23 @@ int parseArguments(int argc, char** argv, Options& o) {
             }
             o.maxDiagnostics = n;
         } else if ((a == "--json" || a == "--xml") && o.command == Command::Dump) {
-            if (sawDumpForm) {
+            if (sawForm) {
                 return usageError("--json and --xml exclude each other");
             }
-            sawDumpForm = true;
+            sawForm = true;
             o.dumpForm = a == "--json" ? DumpForm::Json : DumpForm::Xml;
+        } else if ((a == "--json" || a == "--dtd") && o.command == Command::Vocabulary) {
+            if (sawForm) {
+                return usageError("--json and --dtd exclude each other");
+            }
+            sawForm = true;
+            o.vocabularyForm = a == "--json" ? VocabularyForm::Json : VocabularyForm::Dtd;
         } else {
             return usageError("unknown option '" + a + "' for " + args[0]);
         }
+    }
+    if (o.command == Command::Vocabulary && !o.files.empty()) {
+        return usageError("vocabulary takes no FILE");
     }
     return -1;
 }
@@ -368,21 +383,40 @@ int dump(const Options& o) {
     return status;
 }
 
+void vocabulary(const Options& o) {
+    switch (o.vocabularyForm) {
+    case VocabularyForm::Reference:
+        kolt::tool::writeReference(std::cout);
+        break;
+    case VocabularyForm::Json:
+        kolt::tool::writeVocabularyJson(std::cout);
+        break;
+    case VocabularyForm::Dtd:
+        kolt::tool::Schema::instance().writeDtd(std::cout);
+        break;
+    }
+}
+
 int run(int argc, char** argv) {
     Options options;
     if (const int status = parseArguments(argc, argv, options); status >= 0) {
         return status;
     }
-    if (options.files.empty()) {
-        const std::string example = bundledExample();
-        if (example.empty()) {
-            std::cerr
-                << "kolt-settings: no FILE given, and the bundled example settings.xml is not installed\n";
-            return kFailure;
+    int status = kClean;
+    if (options.command == Command::Vocabulary) {
+        vocabulary(options);
+    } else {
+        if (options.files.empty()) {
+            const std::string example = bundledExample();
+            if (example.empty()) {
+                std::cerr << "kolt-settings: no FILE given, and the bundled example settings.xml is not "
+                             "installed\n";
+                return kFailure;
+            }
+            options.files.push_back(example);
         }
-        options.files.push_back(example);
+        status = options.command == Command::Check ? check(options) : dump(options);
     }
-    const int status = options.command == Command::Check ? check(options) : dump(options);
     if (!std::cout.flush()) {
         std::cerr << "kolt-settings: cannot write to standard output\n";
         return kFailure;

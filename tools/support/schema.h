@@ -35,12 +35,23 @@ struct ElementModel {
     const AttributeModel* attribute(std::string_view attr) const;
 };
 
+// A fixed value, or a use with the rule elements that permit it.
+struct ValueModel {
+    std::string name;
+    std::string description;
+    std::vector<std::string> permittedBy; // uses only: "ClassDetection", ...
+};
+
 class Schema {
 public:
     // Built once from the vocabulary tables.
     static const Schema& instance();
 
     const std::vector<ElementModel>& elements() const noexcept { return _elements; }
+    // The fixed values of attributes and texts ("Check", "true", "RootClass", ...).
+    const std::vector<ValueModel>& values() const noexcept { return _values; }
+    // The values of `use` that some kind of rule permits.
+    const std::vector<ValueModel>& uses() const noexcept { return _uses; }
     // The element of this name, or null.
     const ElementModel* find(std::string_view name) const;
     // The model that applies to a list element of this name, prefix-named detection lists
@@ -58,6 +69,8 @@ private:
     Schema();
     void addGroupsAndLists();
     std::vector<ElementModel> _elements;
+    std::vector<ValueModel> _values;
+    std::vector<ValueModel> _uses;
 };
 
 } // namespace kolt::tool

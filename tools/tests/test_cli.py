@@ -281,8 +281,9 @@ class Hints(unittest.TestCase):
          "did you mean 'EntityDetection_Classes'?"),
         ("prefix-named list misplaced", option_lists("Various_OptionLists", "<EntityDetection_WordsOld/>"),
          "KS007", "'EntityDetection_WordsOld' belongs in 'EntityDetection_OptionLists'"),
-        ("item of another list", option_lists("Global_OptionLists", "<Macro2Expand><Word>w</Word></Macro2Expand>"),
-         "KS007", "'Word' belongs in 'UnauthorizedIdentifiers', 'TracePatterns' or 'TracePreproSymbol'"),
+        ("item of another list", option_lists("Global_OptionLists", "<Macro2Expand><Call/></Macro2Expand>"), "KS007",
+         "'Call' belongs in 'LifeCycle_SafeMethodsForMCBU', 'LifeCycle_UntrustableForMCBU2', "
+         "'LifeCycle_DeleteMethods', 'MemoryManagement_NeutralMethods', ..."),
         ("first child decides", option_lists(
             "LifeCycle_OptionLists",
             "<LifeCycle_SafeMethodsForMCBU><Call><MethodOrFunctionSign>f</MethodOrFunctionSign></Call>"

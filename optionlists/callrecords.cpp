@@ -57,9 +57,7 @@ constexpr bool kTakes = hasChild(Record, Field);
 // earlier value.
 template <Element Record>
 RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node) {
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     RecordChildren r;
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const char* tag = child.GetTag();

@@ -99,9 +99,7 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
     if (!list) {
         return;
     }
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     DetectionChildren c;
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const char* tag = child.GetTag();
@@ -122,14 +120,14 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
         return;
     }
     if (shape.needsUse && c.uses.Size() == 0) {
-        state.emit(shape.noUse, node, {c.name}); // the name as read, entities and all
+        state.emit(shape.noUse, node, {c.name}, c.name); // the name as read, entities and all
         return;
     }
     auto* made = makeRule(state, c.name, c.className, c.replacement);
     kolt::detail::BuiltRule<std::remove_pointer_t<decltype(made)>> rule(made);
     for (int i = 1; i <= c.uses.Size(); ++i) {
         if (rule->addUse(c.uses[i]) == -1) {
-            state.emit(shape.refusedUse, node, {c.uses[i]});
+            state.emit(shape.refusedUse, node, {c.uses[i]}, c.uses[i]);
         }
     }
     // Kept even when every use was refused.

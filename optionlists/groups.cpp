@@ -23,8 +23,7 @@ static_assert(sizeof(kGroupOperations) / sizeof(kGroupOperations[0]) == kolt::de
 
 void koltSettingManager::parseOptionLists(GAXXMLNode node) {
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         if (const auto* group = kolt::detail::findGroup(child.GetTag())) {
             (this->*kGroupOperations[static_cast<std::size_t>(group->group)])(child);
@@ -36,8 +35,7 @@ void koltSettingManager::parseOptionLists(GAXXMLNode node) {
 
 void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const auto* row = kolt::detail::findList(static_cast<Group>(group), child.GetTag());
         if (!row) {

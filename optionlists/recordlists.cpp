@@ -19,9 +19,7 @@ void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAX
     if (kolt::detail::isEmpty(name)) {
         return;
     }
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     List* list = kolt::detail::getOrCreateList<List>(registry, name);
     if (!list) {
         return;

@@ -13,9 +13,7 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
         return;
     }
     LoadState& state = *_state;
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     GAXListValGAXString* list = kolt::detail::getOrCreateList<GAXListValGAXString>(_stringLists, name);
     kolt::detail::forEachChild(node, [&](GAXXMLNode item) {
         if (!kolt::detail::sameText(item.GetTag(), itemName)) {

@@ -17,8 +17,7 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
         return;
     }
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     // The use element of a kind of the vocabulary; a direct call with another kind gets
     // the name the vocabulary would give it.
     std::string builtName;
@@ -38,19 +37,19 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
         bool prohibited = false;
         kolt::detail::forEachAttribute(use, [&](const char* name, const char* value) {
             if (isEmpty(name)) {
-                state.emit(Code::AttributeNameNull, use);
+                state.emitAttribute(Code::AttributeNameNull, use, name);
             } else if (isEmpty(value)) {
-                state.emit(Code::AttributeValueNull, use);
+                state.emitAttribute(Code::AttributeValueNull, use, name);
             } else if (sameText(name, attributes::Use)) {
                 useName = value;
             } else if (!sameText(name, attributes::Prohibited)) {
-                state.emit(Code::UnexpectedAttribute, use);
+                state.emitAttribute(Code::UnexpectedAttribute, use, name);
             } else if (sameText(value, values::True)) {
                 prohibited = true;
             } else if (sameText(value, values::False)) {
                 prohibited = false;
             } else {
-                state.emit(Code::ProhibitedValueInvalid, use, {useKind, value});
+                state.emitAttribute(Code::ProhibitedValueInvalid, use, name, value, {useKind, value});
             }
         });
         if (isEmpty(useName)) {

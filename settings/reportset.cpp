@@ -13,8 +13,7 @@ namespace values = kolt::detail::values;
 
 void koltSettingManager::parseReportSet(GAXXMLNode node) {
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode report) {
         if (!sameText(report.GetTag(), elements::Report)) {
             state.emit(Code::UnexpectedNode, report);
@@ -24,9 +23,9 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) {
         bool activated = false;
         kolt::detail::forEachAttribute(report, [&](const char* name, const char* value) {
             if (isEmpty(name)) {
-                state.emit(Code::AttributeNameNull, report);
+                state.emitAttribute(Code::AttributeNameNull, report, name);
             } else if (isEmpty(value)) {
-                state.emit(Code::AttributeValueNull, report);
+                state.emitAttribute(Code::AttributeValueNull, report, name);
             } else if (sameText(name, attributes::MessageName)) {
                 messageName = value;
             } else if (sameText(name, attributes::Activate)) {
@@ -35,10 +34,10 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) {
                 } else if (sameText(value, values::False)) {
                     activated = false;
                 } else {
-                    state.emit(Code::ReportActivateInvalid, report, {value});
+                    state.emitAttribute(Code::ReportActivateInvalid, report, name, value, {value});
                 }
             } else {
-                state.emit(Code::UnexpectedAttribute, report);
+                state.emitAttribute(Code::UnexpectedAttribute, report, name);
             }
         });
         if (isEmpty(messageName)) {

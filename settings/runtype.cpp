@@ -15,23 +15,23 @@ void koltSettingManager::parseRunType(GAXXMLNode node) {
     kolt::detail::forEachAttribute(node, [&](const char* name, const char* value) {
         // Only null tests here: an empty value is judged by its attribute's rule.
         if (!name) {
-            state.emit(Code::RunTypeAttributeNameNull, node);
+            state.emitAttribute(Code::RunTypeAttributeNameNull, node, name);
         } else if (!value) {
-            state.emit(Code::RunTypeAttributeValueNull, node);
+            state.emitAttribute(Code::RunTypeAttributeValueNull, node, name);
         } else if (sameText(name, attributes::TypeOfRun)) {
             if (sameText(value, values::Check)) {
                 _typeOfRun = 0;
             } else {
-                state.emit(Code::TypeOfRunInvalid, node);
+                state.emitAttribute(Code::TypeOfRunInvalid, node, name, value);
             }
         } else if (sameText(name, attributes::ReportTestFw)) {
             if (sameText(value, values::True)) {
                 _reportTestFw = 1;
             } else if (!sameText(value, values::False)) {
-                state.emit(Code::ReportTestFwInvalid, node, {value});
+                state.emitAttribute(Code::ReportTestFwInvalid, node, name, value, {value});
             }
         } else {
-            state.emit(Code::UnexpectedAttribute, node);
+            state.emitAttribute(Code::UnexpectedAttribute, node, name);
         }
     });
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {

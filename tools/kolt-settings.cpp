@@ -298,11 +298,13 @@ public:
             return;
         }
         _captured.str(std::string());
-        const auto e = _explainer.explain(d);
+        const auto e = kolt::tool::explain(d);
         Finding f;
         f.file = _file;
-        f.line = d.line;
-        f.column = d.column;
+        // A diagnostic about an attribute is placed at the attribute.
+        const bool atAttribute = d.attributeLine > 0;
+        f.line = atAttribute ? d.attributeLine : d.line;
+        f.column = atAttribute ? d.attributeColumn : d.column;
         _positions.convert(f.line, f.column);
         f.code = d.codeName;
         f.message = e.message;
@@ -318,7 +320,6 @@ private:
     Format _format;
     std::ostringstream& _captured;
     kolt::tool::SourcePositions _positions;
-    kolt::tool::Explainer _explainer;
     const std::string& _file;
 };
 

@@ -34,7 +34,8 @@ ERRORS_XML = """<?xml version="1.0"?>
   </OptionLists>
 </Settings>
 """
-ERRORS_AT = [(3, 4, "KS004"), (5, 6, "KS011"), (9, 8, "KS007"), (12, 10, "KS016")]
+# A diagnostic about an attribute is placed at the attribute.
+ERRORS_AT = [(3, 12, "KS004"), (5, 29, "KS011"), (9, 8, "KS007"), (12, 10, "KS016")]
 
 # What the loader writes for ERRORS_XML, byte for byte.
 ERRORS_STDERR = (

@@ -56,7 +56,7 @@ KOLT_API const char* koltDiagnosticCodeSummary(koltDiagnosticCode code) noexcept
 // One diagnostic, as handed to an observer. Texts and the node are valid during the call
 // only. The position is that of the element concerned (for a bad attribute, of the
 // element that carries it): 1-based line and 1-based byte column of its name, both 0 when
-// unknown (a document loaded with loadFromXmlRoot).
+// unknown (a document loaded with loadFromXmlRoot). Fields are only ever added at the end.
 struct koltDiagnostic {
     koltDiagnosticCode code;
     const char* codeName; // "KS007"
@@ -67,6 +67,16 @@ struct koltDiagnostic {
     const char* elementPath; // indexed path, e.g. /Settings/OptionLists[1]/Various_OptionLists[1]/Call[17]
     const char* printedPath; // the path line as written on rzStderr, without its line end
     GAXXMLNode node;         // the element concerned
+    // What the diagnostic is about, as read (entities not decoded), never null: the value
+    // for KS004, KS005, KS011 and KS023 to KS029 (the rule's name for KS023 and KS024, the
+    // use for KS025 to KS028); the attribute's name for KS002, KS003, KS006 and KS008 to
+    // KS010 ("" when it has none); the element's name for the others.
+    const char* subject;
+    // For a diagnostic about an attribute (KS002 to KS006, KS008 to KS011, KS029), the
+    // position of that attribute's name, as line and column are given; both 0 for other
+    // diagnostics and when unknown.
+    int attributeLine;
+    int attributeColumn;
 };
 
 // Receives diagnostics as they are written.

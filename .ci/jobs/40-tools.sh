@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kolt-settings and the DTD, beyond the ctest run: the tests that need python3 and
 # xmllint were not left out, larger and adversarial generated files pass the DTD, the
-# checker and the dump's round trip, and an installed program finds its example and DTD.
+# checker and the dump's round trip, and an installed program holds no path of the build
+# machine and finds its example and DTD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -48,8 +49,12 @@ for f in pretty compact entities reports; do
 done
 roundtrip "$work/prefixed.xml" no
 
-echo "an installed program finds its example and the DTD the example declares"
+echo "an installed program holds no path of the build machine, finds its example and the DTD the example declares"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
+if strings "$work/prefix/bin/kolt-settings" | grep -F "$PWD"; then
+    echo "the installed program holds a path of the build machine" >&2
+    exit 1
+fi
 example="$work/prefix/share/koltSettings/examples/settings.xml"
 xmllint --noout --valid "$example"
 (cd "$work" && prefix/bin/kolt-settings check && prefix/bin/kolt-settings dump --json >example.json)

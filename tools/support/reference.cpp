@@ -7,6 +7,7 @@
 #include "optionlists/vocabulary.h"
 
 #include <algorithm>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -22,28 +23,22 @@ struct KindNames {
     const char* people;
 };
 
-KindNames namesOf(d::ListKind kind) {
-    switch (kind) {
-    case d::ListKind::Strings:
-        return {"strings", "strings"};
-    case d::ListKind::CallsWithSpecificArg:
-        return {"callsWithSpecificArg", "calls with an argument"};
-    case d::ListKind::Calls:
-        return {"calls", "calls"};
-    case d::ListKind::CallDeclarations:
-        return {"callDeclarations", "call declarations"};
-    case d::ListKind::CallsOrDeclarations:
-        return {"callsOrDeclarations", "call declarations or calls (the first child decides)"};
-    case d::ListKind::ClassDetections:
-        return {"classRules", "class rules"};
-    case d::ListKind::InterfaceDetections:
-        return {"interfaceRules", "interface rules"};
-    case d::ListKind::MethodDetections:
-        return {"methodRules", "method rules"};
-    case d::ListKind::WordDetections:
-        return {"wordRules", "word rules"};
-    }
-    return {"", ""};
+// Indexed by ListKind: its name in the JSON, and for people.
+constexpr KindNames kKindNames[] = {
+    {"strings", "strings"},
+    {"callsWithSpecificArg", "calls with an argument"},
+    {"calls", "calls"},
+    {"callDeclarations", "call declarations"},
+    {"callsOrDeclarations", "call declarations or calls (the first child decides)"},
+    {"classRules", "class rules"},
+    {"interfaceRules", "interface rules"},
+    {"methodRules", "method rules"},
+    {"wordRules", "word rules"},
+};
+static_assert(std::size(kKindNames) == static_cast<std::size_t>(d::ListKind::WordDetections) + 1);
+
+const KindNames& namesOf(d::ListKind kind) {
+    return kKindNames[static_cast<std::size_t>(kind)];
 }
 
 const d::ListRow* listRow(const std::string& name) {

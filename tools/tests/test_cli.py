@@ -118,6 +118,9 @@ class ExitCodes(unittest.TestCase):
             ("dump with problems", ["dump", bad], 1),
             ("dump missing", ["dump", clean, missing], 2),
             ("dump malformed", ["dump", "--json", malformed], 2),
+            ("vocabulary", ["vocabulary", "--json"], 0),
+            ("two vocabulary forms", ["vocabulary", "--json", "--dtd"], 2),
+            ("vocabulary of a file", ["vocabulary", clean], 2),
         ]
         for fmt in ["default", "gnu", "json", "sarif"]:
             rows += [("clean as " + fmt, ["check", "--format=" + fmt, clean], 0),

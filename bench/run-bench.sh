@@ -29,6 +29,10 @@ generator=${2:-$(dirname "$0")/../scripts/gen-settings.py}
 bench="$build/bench/kolt-bench"
 files="$build/bench-files"
 [[ -x "$bench" ]] || { echo "no $bench: configure with -DKOLT_BUILD_BENCH=ON and build" >&2; exit 1; }
+# The generator reads the vocabulary from the kolt-settings of the same build, if built.
+if [[ -x "$build/tools/kolt-settings" ]]; then
+    export KOLT_SETTINGS="$build/tools/kolt-settings"
+fi
 mkdir -p "$files"
 
 # label and generator arguments; each adversarial shape at a base size and four times it.

@@ -70,13 +70,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/koltSettings.pc.in ${PROJECT_BINARY_DIR
 install(FILES ${PROJECT_BINARY_DIR}/koltSettings.pc DESTINATION ${KOLT_PC_DIR} COMPONENT development)
 
 if(TARGET kolt-settings)
-    # Outside the system folders the program finds the library beside it, wherever the
-    # tree is moved; a system install needs (and Debian allows) no run path.
-    list(FIND CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES "${CMAKE_INSTALL_FULL_LIBDIR}" _kolt_system_libdir)
-    if(_kolt_system_libdir EQUAL -1 AND NOT KOLT_STATIC_LIBRARY)
-        file(RELATIVE_PATH _kolt_bin_to_lib "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
-        set_property(TARGET kolt-settings PROPERTY INSTALL_RPATH "$ORIGIN/${_kolt_bin_to_lib}")
-    endif()
+    # The program carries the library's objects (it reads internal tables): it needs no
+    # run path to find libkoltSettings.
     install(TARGETS kolt-settings RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 endif()
 # The example's DOCTYPE names ../schema/koltSettings.dtd, and kolt-settings looks for the

@@ -3,8 +3,9 @@
 #   libkoltsettingsN    the shared library (N: its SOVERSION)
 #   libkoltsettings-dev headers, link library, CMake package, koltSettings.pc
 #   kolt-settings       the kolt-settings program, the DTD and the example settings file
-# Dependencies on system libraries come from dpkg-shlibdeps; the packages depend on one
-# another at exactly the same version.
+# Dependencies on system libraries come from dpkg-shlibdeps; the development package
+# depends on the library's at exactly the same version. The program carries the
+# library's code (it reads internal tables), so kolt-settings needs no library package.
 set(KOLT_PACKAGE_MAINTAINER "libkoltSettings developers <koltsettings@example.org>"
     CACHE STRING "Maintainer field of the Debian packages")
 
@@ -64,14 +65,6 @@ else()
     set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
     set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
     set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS runtime)
-    set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
-    # dpkg-shlibdeps must find the not yet installed library the program needs; the
-    # dependency on its package is the one above.
-    get_target_property(_kolt_libdir koltSettings LIBRARY_OUTPUT_DIRECTORY)
-    if(NOT _kolt_libdir)
-        set(_kolt_libdir ${PROJECT_BINARY_DIR})
-    endif()
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${_kolt_libdir})
 endif()
 
 include(CPack)

@@ -1,55 +1,12 @@
 // The words of the settings vocabulary, for the fuzzer's dictionary.
 #include "dictionary.h"
 
-#include "../optionlists/vocabulary.h"
-
-#include <koltSettings/rules/detections.h>
-
 #include <algorithm>
 #include <cstdio>
 
 namespace kolt::fuzz {
 
 namespace {
-
-// Names the loader compares with that are not in the vocabulary table.
-constexpr const char* kOtherWords[] = {
-    "RunType",
-    "TypeOfRun",
-    "ReportTestFw",
-    "Check",
-    "ExcludeFramework",
-    "ReportSet",
-    "Report",
-    "MessageName",
-    "Activate",
-    "true",
-    "false",
-    "OptionLists",
-    "ClassName",
-    "MethodOrFunctionSign",
-    "SpecificArg",
-    "FrameworkName",
-    "WordName",
-    "Replacement",
-    "ClassUseSet",
-    "InterfaceUseSet",
-    "MethodUseSet",
-    "WordUseSet",
-    "ClassUse",
-    "InterfaceUse",
-    "MethodUse",
-    "WordUse",
-    "use",
-    "prohibited",
-    "RootClass",
-    "Settings",
-    "&amp;",
-    "&lt;",
-    "&gt;",
-    "&quot;",
-    "&apos;",
-};
 
 // XML syntax the parser handles before the loader sees anything.
 constexpr const char* kSyntax[] = {
@@ -75,12 +32,6 @@ constexpr const char* kSyntax[] = {
     "\xFF\xFE",
 };
 
-void addTable(std::vector<std::string>& words, const TAIndex& table) {
-    for (int i = 0; i < table.Size(); ++i) {
-        words.emplace_back(table.GetName(i));
-    }
-}
-
 // A libFuzzer dictionary entry: printable ASCII as is, the rest as \xNN.
 std::string entry(const std::string& word) {
     std::string e = "\"";
@@ -100,18 +51,19 @@ std::string entry(const std::string& word) {
 } // namespace
 
 std::vector<std::string> settingsWords() {
-    std::vector<std::string> words(std::begin(kOtherWords), std::end(kOtherWords));
-    for (const kolt::detail::GroupRow& g : kolt::detail::kGroups) {
-        words.emplace_back(g.element);
-    }
-    for (std::size_t i = 0; i < kolt::detail::kListCount; ++i) {
-        words.emplace_back(kolt::detail::kLists[i].element);
-        words.emplace_back(kolt::detail::kLists[i].item);
-    }
-    koltClassDetection::initPossibleClassUses(0);
-    koltInterfaceDetection::initPossibleInterfaceUses(0);
-    addTable(words, koltClassDetection::_classUses);
-    addTable(words, koltInterfaceDetection::_interfaceUses);
+    std::vector<std::string> words = {
+#define KOLT_ELEMENT(Id, Name, How, About) Name,
+#define KOLT_ATTRIBUTE(Id, Name, About) Name,
+#define KOLT_VALUE(Id, Name, About) Name,
+#define KOLT_GROUP(Id, Name, About) Name,
+#define KOLT_LIST(Group, Name, Kind, Item, Match, About) Name,
+#include "optionlists/vocabulary.def"
+#define KOLT_USE(Id, Name, Permitted, About) Name,
+#define KOLT_RULE_VALUE(Id, Name, About) Name,
+#include "rules/uses.def"
+        // The entities the loader decodes.
+        "&amp;", "&lt;", "&gt;", "&quot;", "&apos;",
+    };
     std::sort(words.begin(), words.end());
     words.erase(std::unique(words.begin(), words.end()), words.end());
     return words;

@@ -8,8 +8,7 @@
 namespace kolt::fuzz {
 
 // Every element name, attribute name and fixed value the loader compares with, and the
-// entities it decodes, without repeats. Group, list and item names come from the
-// vocabulary table and use names from the permitted-use tables, so they follow the code.
+// entities it decodes, without repeats: the rows of the vocabulary tables.
 std::vector<std::string> settingsWords();
 
 // The dictionary in libFuzzer's format: each word alone, as a start tag, an end tag, an

@@ -1,7 +1,7 @@
 // Properties of loading: two loads of one document, and a document cut in two.
 #include "properties.h"
 
-#include "../host/xml_options.h"
+#include "host/xml_options.h"
 
 #include <koltSettings/koltSettings.h>
 

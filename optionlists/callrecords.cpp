@@ -1,7 +1,8 @@
 // Call records: CallWithSpecificArg, Call and CallDeclaration elements.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
+#include "vocabulary.h"
 
 #include <climits>
 #include <cstdint>
@@ -9,6 +10,9 @@
 namespace {
 
 using kolt::detail::Code;
+using kolt::detail::Element;
+using kolt::detail::hasChild;
+namespace elements = kolt::detail::elements;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
 
@@ -45,23 +49,26 @@ struct RecordChildren {
     std::int32_t specificArg = -1;
 };
 
-enum RecordShape { WithSpecificArg, Plain, WithFramework };
+// Whether `Record` has the field `Field`, decided when compiling.
+template <Element Record, Element Field>
+constexpr bool kTakes = hasChild(Record, Field);
 
-RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node, RecordShape shape) {
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+// The fields `Record` takes, from its rows; a later child of the same name replaces the
+// earlier value.
+template <Element Record>
+RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node) {
+    state.refuseAttributesOnce(node);
     RecordChildren r;
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const char* tag = child.GetTag();
-        // A later child of the same name replaces the earlier value.
-        if (sameText(tag, "ClassName")) {
+        if (kTakes<Record, Element::ClassName> && sameText(tag, elements::ClassName)) {
             r.className = child.GetFirstContent();
-        } else if (sameText(tag, "MethodOrFunctionSign")) {
+        } else if (kTakes<Record, Element::MethodOrFunctionSign> &&
+                   sameText(tag, elements::MethodOrFunctionSign)) {
             r.signature = child.GetFirstContent();
-        } else if (shape == WithFramework && sameText(tag, "FrameworkName")) {
+        } else if (kTakes<Record, Element::FrameworkName> && sameText(tag, elements::FrameworkName)) {
             r.frameworkName = child.GetFirstContent();
-        } else if (shape == WithSpecificArg && sameText(tag, "SpecificArg")) {
+        } else if (kTakes<Record, Element::SpecificArg> && sameText(tag, elements::SpecificArg)) {
             if (const char* text = child.GetFirstContent(); !isEmpty(text)) {
                 r.specificArg = parseSpecificArg(text);
             }
@@ -79,17 +86,13 @@ Record* newRecord(koltSettingManager::LoadState& state) {
     return state.arena.make<Record>();
 }
 
-char* storedText(koltSettingManager::LoadState& state, const char* text) {
-    return kolt::detail::decodedCopy(state.arena, state.decoding, text);
-}
-
 } // namespace
 
 void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) {
     if (!list) {
         return;
     }
-    const RecordChildren r = readChildren(*_state, node, WithSpecificArg);
+    const RecordChildren r = readChildren<Element::CallWithSpecificArg>(*_state, node);
     if (isEmpty(r.signature)) {
         _state->emit(Code::CallWithSpecificArgNoSignature, node);
         return;
@@ -99,8 +102,8 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListP
         return;
     }
     auto* record = newRecord<CallWithSpecificArg>(*_state);
-    record->className = storedText(*_state, r.className);
-    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    record->className = _state->storedText(r.className);
+    record->methodOrFunctionSign = _state->storedText(r.signature);
     record->specificArg = r.specificArg;
     list->Append(record);
 }
@@ -109,14 +112,14 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
     if (!list) {
         return;
     }
-    const RecordChildren r = readChildren(*_state, node, Plain);
+    const RecordChildren r = readChildren<Element::Call>(*_state, node);
     if (isEmpty(r.signature)) {
         _state->emit(Code::CallNoSignature, node);
         return;
     }
     auto* record = newRecord<Call>(*_state);
-    record->className = storedText(*_state, r.className);
-    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    record->className = _state->storedText(r.className);
+    record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
 }
 
@@ -124,7 +127,7 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
     if (!list) {
         return;
     }
-    const RecordChildren r = readChildren(*_state, node, WithFramework);
+    const RecordChildren r = readChildren<Element::CallDeclaration>(*_state, node);
     if (isEmpty(r.frameworkName)) {
         _state->emit(Code::CallDeclarationNoFramework, node);
         return;
@@ -134,8 +137,8 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
         return;
     }
     auto* record = newRecord<CallDeclaration>(*_state);
-    record->frameworkName = storedText(*_state, r.frameworkName);
-    record->className = storedText(*_state, r.className);
-    record->methodOrFunctionSign = storedText(*_state, r.signature);
+    record->frameworkName = _state->storedText(r.frameworkName);
+    record->className = _state->storedText(r.className);
+    record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
 }

@@ -1,7 +1,7 @@
-// OptionLists and its seven groups, driven by the vocabulary table.
+// OptionLists and its groups, driven by the vocabulary table.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 #include "vocabulary.h"
 
 using kolt::detail::Code;
@@ -13,22 +13,17 @@ namespace {
 using GroupOperation = void (koltSettingManager::*)(GAXXMLNode);
 
 // Indexed by Group.
-constexpr GroupOperation kGroupOperations[kolt::detail::kGroupCount] = {
-    &koltSettingManager::parseGlobal_OptionLists,
-    &koltSettingManager::parseLifeCycle_OptionLists,
-    &koltSettingManager::parseSuspiciousAlloc_OptionLists,
-    &koltSettingManager::parseMemoryManagement_OptionLists,
-    &koltSettingManager::parseExceptionManagement_OptionLists,
-    &koltSettingManager::parseEntityDetection_OptionLists,
-    &koltSettingManager::parseVarious_OptionLists,
+constexpr GroupOperation kGroupOperations[] = {
+#define KOLT_GROUP(Id, Name, About) &koltSettingManager::parse##Id##_OptionLists,
+#include "vocabulary.def"
 };
+static_assert(sizeof(kGroupOperations) / sizeof(kGroupOperations[0]) == kolt::detail::kGroupCount);
 
 } // namespace
 
 void koltSettingManager::parseOptionLists(GAXXMLNode node) {
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         if (const auto* group = kolt::detail::findGroup(child.GetTag())) {
             (this->*kGroupOperations[static_cast<std::size_t>(group->group)])(child);
@@ -40,8 +35,7 @@ void koltSettingManager::parseOptionLists(GAXXMLNode node) {
 
 void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const auto* row = kolt::detail::findList(static_cast<Group>(group), child.GetTag());
         if (!row) {
@@ -67,7 +61,7 @@ void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
             if (!first) {
                 break; // no child element: nothing registered, nothing said
             }
-            if (kolt::detail::sameText(first, "CallDeclaration")) {
+            if (kolt::detail::sameText(first, row->item)) {
                 parseFinalListOfCallDeclaration(child);
             } else {
                 parseFinalListOfCall(child);
@@ -92,24 +86,8 @@ void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
     });
 }
 
-void koltSettingManager::parseGlobal_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::Global));
-}
-void koltSettingManager::parseLifeCycle_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::LifeCycle));
-}
-void koltSettingManager::parseSuspiciousAlloc_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::SuspiciousAlloc));
-}
-void koltSettingManager::parseMemoryManagement_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::MemoryManagement));
-}
-void koltSettingManager::parseExceptionManagement_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::ExceptionManagement));
-}
-void koltSettingManager::parseEntityDetection_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::EntityDetection));
-}
-void koltSettingManager::parseVarious_OptionLists(GAXXMLNode node) {
-    parseGroup(node, static_cast<int>(Group::Various));
-}
+#define KOLT_GROUP(Id, Name, About)                                                                          \
+    void koltSettingManager::parse##Id##_OptionLists(GAXXMLNode node) {                                      \
+        parseGroup(node, static_cast<int>(Group::Id));                                                       \
+    }
+#include "vocabulary.def"

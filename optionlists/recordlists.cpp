@@ -1,12 +1,14 @@
 // Lists of records: call lists and detection lists, one per list element name.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 #include "registry.h"
+#include "vocabulary.h"
 
 namespace {
 
 using kolt::detail::Code;
+namespace elements = kolt::detail::elements;
 
 // Registers (or finds) the list named after `node` and hands each child bearing
 // `itemName` to `parseItem`; other children are unexpected nodes.
@@ -17,9 +19,7 @@ void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAX
     if (kolt::detail::isEmpty(name)) {
         return;
     }
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     List* list = kolt::detail::getOrCreateList<List>(registry, name);
     if (!list) {
         return;
@@ -37,7 +37,7 @@ void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAX
 
 void koltSettingManager::parseFinalListOfCallWithSpecificArg(GAXXMLNode node) {
     readRecordList<GAXListPtrCallWithSpecificArg>(
-        *_state, _callWithSpecificArgLists, node, "CallWithSpecificArg",
+        *_state, _callWithSpecificArgLists, node, elements::CallWithSpecificArg,
         [this](GAXXMLNode item, GAXListPtrCallWithSpecificArg* list) {
             parseFinalCallWithSpecificArg(item, list);
         });
@@ -45,18 +45,19 @@ void koltSettingManager::parseFinalListOfCallWithSpecificArg(GAXXMLNode node) {
 
 void koltSettingManager::parseFinalListOfCall(GAXXMLNode node) {
     readRecordList<GAXListPtrCall>(
-        *_state, _callLists, node, "Call",
+        *_state, _callLists, node, elements::Call,
         [this](GAXXMLNode item, GAXListPtrCall* list) { parseFinalCall(item, list); });
 }
 
 void koltSettingManager::parseFinalListOfCallDeclaration(GAXXMLNode node) {
     readRecordList<GAXListPtrCallDeclaration>(
-        *_state, _callDeclarationLists, node, "CallDeclaration",
+        *_state, _callDeclarationLists, node, elements::CallDeclaration,
         [this](GAXXMLNode item, GAXListPtrCallDeclaration* list) { parseFinalCallDeclaration(item, list); });
 }
 
 void koltSettingManager::parseFinalListOfClassDetection(GAXXMLNode node) {
-    readRecordList<GAXListPtrkoltClassDetection>(*_state, _entityDetectionLists, node, "ClassDetection",
+    readRecordList<GAXListPtrkoltClassDetection>(*_state, _entityDetectionLists, node,
+                                                 elements::ClassDetection,
                                                  [this](GAXXMLNode item, GAXListPtrkoltClassDetection* list) {
                                                      parseFinalClassDetection(item, list);
                                                  });
@@ -64,7 +65,7 @@ void koltSettingManager::parseFinalListOfClassDetection(GAXXMLNode node) {
 
 void koltSettingManager::parseFinalListOfInterfaceDetection(GAXXMLNode node) {
     readRecordList<GAXListPtrkoltInterfaceDetection>(
-        *_state, _entityDetectionLists, node, "InterfaceDetection",
+        *_state, _entityDetectionLists, node, elements::InterfaceDetection,
         [this](GAXXMLNode item, GAXListPtrkoltInterfaceDetection* list) {
             parseFinalInterfaceDetection(item, list);
         });
@@ -72,7 +73,7 @@ void koltSettingManager::parseFinalListOfInterfaceDetection(GAXXMLNode node) {
 
 void koltSettingManager::parseFinalListOfMethodDetection(GAXXMLNode node) {
     readRecordList<GAXListPtrkoltMethodDetection>(
-        *_state, _entityDetectionLists, node, "MethodDetection",
+        *_state, _entityDetectionLists, node, elements::MethodDetection,
         [this](GAXXMLNode item, GAXListPtrkoltMethodDetection* list) {
             parseFinalMethodDetection(item, list);
         });
@@ -80,6 +81,6 @@ void koltSettingManager::parseFinalListOfMethodDetection(GAXXMLNode node) {
 
 void koltSettingManager::parseFinalListOfWordDetection(GAXXMLNode node) {
     readRecordList<GAXListPtrkoltWordDetection>(
-        *_state, _entityDetectionLists, node, "WordDetection",
+        *_state, _entityDetectionLists, node, elements::WordDetection,
         [this](GAXXMLNode item, GAXListPtrkoltWordDetection* list) { parseFinalWordDetection(item, list); });
 }

@@ -1,7 +1,7 @@
 // String lists: one GAXListValGAXString per list element name.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
 #include "registry.h"
 
 using kolt::detail::Code;
@@ -13,9 +13,7 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
         return;
     }
     LoadState& state = *_state;
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     GAXListValGAXString* list = kolt::detail::getOrCreateList<GAXListValGAXString>(_stringLists, name);
     kolt::detail::forEachChild(node, [&](GAXXMLNode item) {
         if (!kolt::detail::sameText(item.GetTag(), itemName)) {

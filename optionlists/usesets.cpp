@@ -1,24 +1,35 @@
 // Use sets: the names of the prohibited uses of a detection element.
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
+#include "vocabulary.h"
 
 #include <string>
 
 using kolt::detail::Code;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
+namespace attributes = kolt::detail::attributes;
+namespace values = kolt::detail::values;
 
 void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) {
     if (!uses) {
         return;
     }
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
-    const std::string useElement = std::string(useKind ? useKind : "") + "Use";
+    state.refuseAttributes(node);
+    // The use element of a kind of the vocabulary; a direct call with another kind gets
+    // the name the vocabulary would give it.
+    std::string builtName;
+    const char* useElement = nullptr;
+    if (const auto* kind = kolt::detail::findUseKind(useKind)) {
+        useElement = kolt::detail::nameOf(kind->use);
+    } else {
+        builtName = std::string(useKind ? useKind : "") + "Use";
+        useElement = builtName.c_str();
+    }
     kolt::detail::forEachChild(node, [&](GAXXMLNode use) {
-        if (!sameText(use.GetTag(), useElement.c_str())) {
+        if (!sameText(use.GetTag(), useElement)) {
             state.emit(Code::UnexpectedNode, use); // not looked into
             return;
         }
@@ -26,19 +37,19 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
         bool prohibited = false;
         kolt::detail::forEachAttribute(use, [&](const char* name, const char* value) {
             if (isEmpty(name)) {
-                state.emit(Code::AttributeNameNull, use);
+                state.emitAttribute(Code::AttributeNameNull, use, name);
             } else if (isEmpty(value)) {
-                state.emit(Code::AttributeValueNull, use);
-            } else if (sameText(name, "use")) {
+                state.emitAttribute(Code::AttributeValueNull, use, name);
+            } else if (sameText(name, attributes::Use)) {
                 useName = value;
-            } else if (!sameText(name, "prohibited")) {
-                state.emit(Code::UnexpectedAttribute, use);
-            } else if (sameText(value, "true")) {
+            } else if (!sameText(name, attributes::Prohibited)) {
+                state.emitAttribute(Code::UnexpectedAttribute, use, name);
+            } else if (sameText(value, values::True)) {
                 prohibited = true;
-            } else if (sameText(value, "false")) {
+            } else if (sameText(value, values::False)) {
                 prohibited = false;
             } else {
-                state.emit(Code::ProhibitedValueInvalid, use, {useKind, value});
+                state.emitAttribute(Code::ProhibitedValueInvalid, use, name, value, {useKind, value});
             }
         });
         if (isEmpty(useName)) {

@@ -2,7 +2,7 @@
 #include <koltSettings/host/streams.h>
 #include <koltSettings/rules/detections.h>
 
-#include "../settings/text.h"
+#include "../host/text.h"
 
 #include <mutex>
 
@@ -55,13 +55,23 @@ void fillUseTable(TAIndex& table, int& done, int force, const char* const (&name
     __atomic_store_n(&done, 1, __ATOMIC_RELEASE);
 }
 
-constexpr const char* kClassUses[] = {"Derivation",  "MethodOrFunctionArgument", "DataMemberOrLocalVar",
-                                      "CastInto",    "IncludeOfHeader",          "New",
-                                      "StaticMember"};
-constexpr const char* kInterfaceUses[] = {"Derivation",  "MethodOrFunctionArgument", "DataMemberOrLocalVar",
-                                          "CastInto",    "IncludeOfHeader",          "TIE",
-                                          "StaticMember"};
+// The kinds of rule that permit uses, as the Permitted column of uses.def names them.
+enum : unsigned { Class = 1, Interface = 2 };
+
+// The permitted-use tables in the order of the rows; a use of the other kind only is a
+// null entry, which filling skips.
+constexpr const char* kClassUses[] = {
+#define KOLT_USE(Id, Name, Permitted, About) ((Permitted)&Class) != 0 ? Name : nullptr,
+#include "uses.def"
+};
+constexpr const char* kInterfaceUses[] = {
+#define KOLT_USE(Id, Name, Permitted, About) ((Permitted)&Interface) != 0 ? Name : nullptr,
+#include "uses.def"
+};
 constexpr const char* kNoUses[] = {nullptr}; // words permit no use
+
+#define KOLT_RULE_VALUE(Id, Name, About) constexpr char k##Id[] = Name;
+#include "uses.def"
 
 int isKey(const TAIndex& table, const char* use) noexcept {
     return table.IsIn(use) >= 0 ? 1 : 0;
@@ -184,7 +194,7 @@ koltMethodDetection::koltMethodDetection(const char* name, const char* className
                                          const char* replacement)
     : koltEntityDetection(name, replacement), _className(nullptr), _argCount(argCount),
       _isAllClassMethodDetection(0) {
-    if (kolt::detail::sameText(className, "RootClass")) {
+    if (kolt::detail::sameText(className, kRootClass)) {
         _isAllClassMethodDetection = 1;
     } else if (!kolt::detail::isEmpty(className)) {
         _className = kolt::detail::copyText(className);

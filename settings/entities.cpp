@@ -1,8 +1,9 @@
 // Decoding of the five predefined XML entities, in place or into a manager's arena.
+#include "entities.h"
+#include "../host/arena.h"
 #include "../host/huge_pages.h"
-#include "arena.h"
-#include "text.h"
 
+#include <cstring>
 #include <new>
 
 namespace kolt::detail {

@@ -1,6 +1,7 @@
 // Loading a settings document: the path check, the parse and the walk of the root.
+#include "../host/text.h"
+#include "../optionlists/vocabulary.h"
 #include "load_state.h"
-#include "text.h"
 
 #include <koltSettings/host/streams.h>
 
@@ -10,6 +11,7 @@ namespace {
 
 using kolt::detail::Code;
 using kolt::detail::sameText;
+namespace elements = kolt::detail::elements;
 
 // Clears the running parser when the walk ends, however it ends.
 struct ParserScope {
@@ -103,11 +105,11 @@ int koltSettingManager::walkDocument(GAXXMLNode root, int parseStatus) {
         while (cookie) {
             const GAXXMLNode child = root.GetNextNode(cookie);
             const char* tag = child.GetTag();
-            if (sameText(tag, "RunType")) {
+            if (sameText(tag, elements::RunType)) {
                 parseRunType(child);
-            } else if (sameText(tag, "ReportSet")) {
+            } else if (sameText(tag, elements::ReportSet)) {
                 parseReportSet(child);
-            } else if (sameText(tag, "OptionLists")) {
+            } else if (sameText(tag, elements::OptionLists)) {
                 parseOptionLists(child);
             } else {
                 state.emit(Code::UnknownTopLevelElement, child, {state.documentName.c_str()});

@@ -1,9 +1,11 @@
 // The single writer of diagnostics.
 #include "load_state.h"
-#include "text.h"
+#include "../host/text.h"
+#include "../host/walk.h"
 
 #include <koltSettings/host/streams.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace {
@@ -62,10 +64,30 @@ void appendIndexedPath(std::string& out, GAXXMLNode node, std::vector<Cursor>& c
     }
 }
 
+// Where the attribute named `attribute` (a pointer into the parsed buffer) starts, or -1.
+// The parser keeps names where they were read, so the distance from the element's name
+// is the distance in the document.
+std::ptrdiff_t attributeOffset(GAXXMLNode node, const char* attribute) noexcept {
+    const std::ptrdiff_t element = node.GetOffset();
+    const auto name = reinterpret_cast<std::uintptr_t>(node.GetTag());
+    const auto at = reinterpret_cast<std::uintptr_t>(attribute);
+    if (element < 0 || !attribute || !name || at <= name) {
+        return -1;
+    }
+    return element + static_cast<std::ptrdiff_t>(at - name);
+}
+
 } // namespace
 
-void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode node,
-                                         std::initializer_list<const char*> args) {
+void koltSettingManager::LoadState::refuseAttributes(GAXXMLNode node) {
+    kolt::detail::forEachAttribute(node, [&](const char* name, const char*) {
+        emitAttribute(kolt::detail::Code::NoAttributeAllowed, node, name);
+    });
+}
+
+void koltSettingManager::LoadState::write(kolt::detail::Code code, GAXXMLNode node,
+                                          std::initializer_list<const char*> args, const char* subject,
+                                          const char* attribute) {
     const kolt::detail::Message& m = kolt::detail::message(code);
     text.clear();
     kolt::detail::appendMessage(text, code, args);
@@ -89,10 +111,26 @@ void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode nod
         path.clear();
         appendIndexedPath(path, node, cursors);
         const std::string printed(text, pathStart, pathEnd - pathStart);
-        koltDiagnostic d{code,         m.codeName,      line.c_str(), documentName.c_str(), 0, 0,
-                         path.c_str(), printed.c_str(), node};
+        const char* tag = node.GetTag();
+        koltDiagnostic d{code,
+                         m.codeName,
+                         line.c_str(),
+                         documentName.c_str(),
+                         0,
+                         0,
+                         path.c_str(),
+                         printed.c_str(),
+                         node,
+                         subject ? subject
+                         : tag   ? tag
+                                 : "",
+                         0,
+                         0};
         if (parser) {
             parser->GetLineColumn(node.GetOffset(), d.line, d.column);
+            if (const std::ptrdiff_t at = attributeOffset(node, attribute); at >= 0) {
+                parser->GetLineColumn(at, d.attributeLine, d.attributeColumn);
+            }
         }
         observer->onDiagnostic(d);
     }

@@ -2,9 +2,9 @@
 #ifndef KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 #define KOLTSETTINGS_SETTINGS_LOAD_STATE_H
 
-#include "arena.h"
+#include "../host/arena.h"
+#include "entities.h"
 #include "messages.h"
-#include "text.h"
 
 #include <koltSettings/settings/manager.h>
 
@@ -37,6 +37,10 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     };
     std::vector<SiblingCursor> cursors;
 
+    // A copy of `read` in the arena, entities decoded (null stays null): the texts of
+    // records and rules, which live as long as the manager.
+    char* storedText(const char* read) { return kolt::detail::decodedCopy(arena, decoding, read); }
+
     // Begins the report of a new load.
     void start(const char* name) {
         report = koltLoadReport();
@@ -47,8 +51,31 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
 
     // Writes one diagnostic record on rzStderr: the error line of `code` with its
     // arguments, the dtd line when the code has one, and the path of `node`; hands the
-    // same to the observer. Every diagnostic of the loader goes through here.
-    void emit(kolt::detail::Code code, GAXXMLNode node, std::initializer_list<const char*> args = {});
+    // same to the observer. Every diagnostic of the loader goes through here. The
+    // observer's subject is `subject` as read, or the element's name when null.
+    void emit(kolt::detail::Code code, GAXXMLNode node, std::initializer_list<const char*> args = {},
+              const char* subject = nullptr) {
+        write(code, node, args, subject, nullptr);
+    }
+    // A diagnostic about the attribute of `node` whose name is `attribute` (as read, in
+    // the document): placed at it for the observer, and about `subject` as read, or the
+    // attribute's name when null.
+    void emitAttribute(kolt::detail::Code code, GAXXMLNode node, const char* attribute,
+                       const char* subject = nullptr, std::initializer_list<const char*> args = {}) {
+        write(code, node, args, subject ? subject : attribute ? attribute : "", attribute);
+    }
+    // The diagnostics of an element that takes no attribute: one per attribute.
+    void refuseAttributes(GAXXMLNode node);
+    // The same, once however many attributes there are (lists, records and rules).
+    void refuseAttributesOnce(GAXXMLNode node) {
+        if (void* first = node.GetFirstAttr()) {
+            emitAttribute(kolt::detail::Code::NoAttributeAllowed, node, node.GetAttrName(first));
+        }
+    }
+
+private:
+    void write(kolt::detail::Code code, GAXXMLNode node, std::initializer_list<const char*> args,
+               const char* subject, const char* attribute);
 };
 
 #endif

@@ -1,7 +1,7 @@
 // koltSettingManager: construction, destruction and the checker's queries.
-#include "../rules/rule_storage.h"
+#include "../host/text.h"
 #include "load_state.h"
-#include "text.h"
+#include "rule_storage.h"
 
 namespace {
 

@@ -9,67 +9,65 @@ namespace kolt::detail {
 
 namespace {
 
-#define KOLT_ERR "--> Error while parsing SettingFile"
+// What comes between the opening and the text.
+constexpr char kInLoad[] = " in createFromXmlFile";
+constexpr char kInRunType[] = " in parseRunType, ";
+constexpr char kLead[] = ", ";
 
 constexpr std::array<Message, koltDiagnosticCodeCount> kMessages{{
-    {"KS001", KOLT_ERR " in createFromXmlFile{}", true,
-     "element not allowed at the top level; the load stops there"},
-    {"KS002", KOLT_ERR " in parseRunType, attribute Name is null", true, "RunType attribute without a name"},
-    {"KS003", KOLT_ERR " in parseRunType, attribute Value is null", true,
-     "RunType attribute without a value"},
-    {"KS004", KOLT_ERR " in parseRunType, attribute Value for \"TypeOfRun\" is not valid", true,
+    {"KS001", kInLoad, "{}", true, "element not allowed at the top level; the load stops there"},
+    {"KS002", kInRunType, "attribute Name is null", true, "RunType attribute without a name"},
+    {"KS003", kInRunType, "attribute Value is null", true, "RunType attribute without a value"},
+    {"KS004", kInRunType, "attribute Value for \"TypeOfRun\" is not valid", true,
      "TypeOfRun other than \"Check\""},
-    {"KS005",
-     KOLT_ERR ", attribute Value for \"ReportTestFw\" should be either \"true\" or \"false\" (not \"{}\")",
-     true, "ReportTestFw other than \"true\" or \"false\""},
-    {"KS006", KOLT_ERR ", unexpected attribute ", true, "attribute not allowed on this element"},
-    {"KS007", KOLT_ERR ", unexpected node", true, "element not allowed here"},
-    {"KS008", KOLT_ERR ", no attribute should be defined", true, "attribute on an element that takes none"},
-    {"KS009", KOLT_ERR ", attribute Name is null", true, "attribute without a name"},
-    {"KS010", KOLT_ERR ", attribute Value is null", true, "attribute with an empty value"},
-    {"KS011",
-     KOLT_ERR ", attribute Value for \"Report \" should be either \"true\" or \"false\" (not \"{}\")", true,
-     "Activate other than \"true\" or \"false\""},
-    {"KS012", KOLT_ERR ", no MessageName defined for report", true, "Report without a MessageName"},
-    {"KS013", KOLT_ERR ", neither attribute nor son node should be defined", true,
+    {"KS005", kLead,
+     "attribute Value for \"ReportTestFw\" should be either \"true\" or \"false\" (not \"{}\")", true,
+     "ReportTestFw other than \"true\" or \"false\""},
+    {"KS006", kLead, "unexpected attribute ", true, "attribute not allowed on this element"},
+    {"KS007", kLead, "unexpected node", true, "element not allowed here"},
+    {"KS008", kLead, "no attribute should be defined", true, "attribute on an element that takes none"},
+    {"KS009", kLead, "attribute Name is null", true, "attribute without a name"},
+    {"KS010", kLead, "attribute Value is null", true, "attribute with an empty value"},
+    {"KS011", kLead, "attribute Value for \"Report \" should be either \"true\" or \"false\" (not \"{}\")",
+     true, "Activate other than \"true\" or \"false\""},
+    {"KS012", kLead, "no MessageName defined for report", true, "Report without a MessageName"},
+    {"KS013", kLead, "neither attribute nor son node should be defined", true,
      "list item with an attribute or a child element"},
-    {"KS014", KOLT_ERR ", CallWithSpecificArg -> no MethodOrFunctionSign is defined or it is null", true,
+    {"KS014", kLead, "CallWithSpecificArg -> no MethodOrFunctionSign is defined or it is null", true,
      "CallWithSpecificArg without a MethodOrFunctionSign"},
-    {"KS015", KOLT_ERR ", CallWithSpecificArg -> no SpecificArg is defined or SpecificArg is negative", true,
+    {"KS015", kLead, "CallWithSpecificArg -> no SpecificArg is defined or SpecificArg is negative", true,
      "CallWithSpecificArg without a non-negative SpecificArg"},
-    {"KS016", KOLT_ERR ", Call -> no MethodOrFunctionSign is defined or it is null", true,
+    {"KS016", kLead, "Call -> no MethodOrFunctionSign is defined or it is null", true,
      "Call without a MethodOrFunctionSign"},
-    {"KS017", KOLT_ERR ", CallDeclaration -> no FrameworkName is defined or it is null", true,
+    {"KS017", kLead, "CallDeclaration -> no FrameworkName is defined or it is null", true,
      "CallDeclaration without a FrameworkName"},
-    {"KS018", KOLT_ERR ", CallDeclaration -> no MethodOrFunctionSign is defined or it is null", true,
+    {"KS018", kLead, "CallDeclaration -> no MethodOrFunctionSign is defined or it is null", true,
      "CallDeclaration without a MethodOrFunctionSign"},
-    {"KS019", KOLT_ERR ", Class Detection -> no ClassName is defined or it is null", true,
+    {"KS019", kLead, "Class Detection -> no ClassName is defined or it is null", true,
      "ClassDetection without a ClassName"},
-    {"KS020", KOLT_ERR ", Interface Detection -> no ClassName is defined or it is null", true,
+    {"KS020", kLead, "Interface Detection -> no ClassName is defined or it is null", true,
      "InterfaceDetection without a ClassName"},
-    {"KS021", KOLT_ERR ", Method Detection -> no MethodName is defined or it is null", true,
+    {"KS021", kLead, "Method Detection -> no MethodName is defined or it is null", true,
      "MethodDetection without a MethodOrFunctionSign"},
-    {"KS022", KOLT_ERR ", Word Detection -> no Word is defined or it is null", true,
+    {"KS022", kLead, "Word Detection -> no Word is defined or it is null", true,
      "WordDetection without a WordName"},
     // The two rule-dropping messages span two lines and have no dtd line.
-    {"KS023", KOLT_ERR ", Class Detection\n\t-> no valid ClassUse is defined for class {}", false,
+    {"KS023", kLead, "Class Detection\n\t-> no valid ClassUse is defined for class {}", false,
      "ClassDetection without a prohibited use; the rule is dropped"},
-    {"KS024", KOLT_ERR ", Interface Detection\n\t-> no valid InterfaceUse is defined for interface {}", false,
+    {"KS024", kLead, "Interface Detection\n\t-> no valid InterfaceUse is defined for interface {}", false,
      "InterfaceDetection without a prohibited use; the rule is dropped"},
-    {"KS025", KOLT_ERR ", \"{}\" is not a valid class use", true, "prohibited use that classes do not have"},
-    {"KS026", KOLT_ERR ", \"{}\" is not a valid interface use", true,
+    {"KS025", kLead, "\"{}\" is not a valid class use", true, "prohibited use that classes do not have"},
+    {"KS026", kLead, "\"{}\" is not a valid interface use", true,
      "prohibited use that interfaces do not have"},
-    {"KS027", KOLT_ERR ", \"{}\" is not a valid method use", true,
+    {"KS027", kLead, "\"{}\" is not a valid method use", true,
      "prohibited use on a method rule (methods have no uses)"},
-    {"KS028", KOLT_ERR ", \"{}\" is not a valid word use", true,
+    {"KS028", kLead, "\"{}\" is not a valid word use", true,
      "prohibited use on a word rule (words have no uses)"},
-    {"KS029", KOLT_ERR ", attribute Value for \"{}Use\" should be either \"true\" or \"false\" (not \"{}\")",
+    {"KS029", kLead, "attribute Value for \"{}Use\" should be either \"true\" or \"false\" (not \"{}\")",
      true, "prohibited other than \"true\" or \"false\""},
     // Written for every kind of use element alike.
-    {"KS030", KOLT_ERR ", no use defined for classUse.", true, "use element without a use name"},
+    {"KS030", kLead, "no use defined for classUse.", true, "use element without a use name"},
 }};
-
-#undef KOLT_ERR
 
 // Row i holds the code "KS" followed by i + 1 in three digits: codes are published, so a
 // row inserted in the middle (which would renumber the rows after it) fails the build.
@@ -79,7 +77,7 @@ constexpr bool rowsAreNumberedInOrder() {
         const std::size_t number = i + 1;
         if (!name || name[0] != 'K' || name[1] != 'S' || name[2] != char('0' + number / 100 % 10) ||
             name[3] != char('0' + number / 10 % 10) || name[4] != char('0' + number % 10) ||
-            name[5] != '\0' || !kMessages[i].format || !kMessages[i].summary) {
+            name[5] != '\0' || !kMessages[i].lead || !kMessages[i].text || !kMessages[i].summary) {
             return false;
         }
     }
@@ -94,7 +92,13 @@ const Message& message(Code code) noexcept {
 }
 
 void appendMessage(std::string& out, Code code, std::initializer_list<const char*> args) {
-    const char* format = message(code).format;
+    out.append(kOpening);
+    out.append(message(code).lead);
+    appendMessageText(out, code, args);
+}
+
+void appendMessageText(std::string& out, Code code, std::initializer_list<const char*> args) {
+    const char* format = message(code).text;
     auto arg = args.begin();
     while (const char* hole = std::strstr(format, "{}")) {
         out.append(format, static_cast<std::size_t>(hole - format));

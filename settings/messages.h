@@ -12,12 +12,15 @@ namespace kolt::detail {
 
 using Code = koltDiagnosticCode;
 
+// How every error line opens.
+inline constexpr const char kOpening[] = "--> Error while parsing SettingFile";
 // The line that follows most error lines.
 inline constexpr const char kDtdLine[] = "--> This file is not valid according to the dtd";
 
 struct Message {
     const char* codeName; // "KS001"
-    const char* format;   // "{}" stands for an argument, in order
+    const char* lead;     // between the opening and the text: ", " for most
+    const char* text;     // "{}" stands for an argument, in order
     bool dtdLine;         // whether the dtd line follows the error line
     const char* summary;  // what is wrong, in a few words, for tools and documentation
 };
@@ -26,6 +29,8 @@ const Message& message(Code code) noexcept;
 
 // Appends the error line of `code` with its arguments (null written as "(null)").
 void appendMessage(std::string& out, Code code, std::initializer_list<const char*> args);
+// Appends the text of that line alone, without its opening and lead.
+void appendMessageText(std::string& out, Code code, std::initializer_list<const char*> args);
 
 // Appends " / name" for every element from the outermost ancestor down to `node`.
 void appendPath(std::string& out, GAXXMLNode node);

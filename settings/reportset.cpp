@@ -1,18 +1,21 @@
 // The ReportSet element: the names of the reports switched on.
+#include "../host/text.h"
+#include "../host/walk.h"
+#include "../optionlists/vocabulary.h"
 #include "load_state.h"
-#include "text.h"
-#include "walk.h"
 
 using kolt::detail::Code;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
+namespace attributes = kolt::detail::attributes;
+namespace elements = kolt::detail::elements;
+namespace values = kolt::detail::values;
 
 void koltSettingManager::parseReportSet(GAXXMLNode node) {
     LoadState& state = *_state;
-    kolt::detail::forEachAttribute(
-        node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
+    state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode report) {
-        if (!sameText(report.GetTag(), "Report")) {
+        if (!sameText(report.GetTag(), elements::Report)) {
             state.emit(Code::UnexpectedNode, report);
             return;
         }
@@ -20,21 +23,21 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) {
         bool activated = false;
         kolt::detail::forEachAttribute(report, [&](const char* name, const char* value) {
             if (isEmpty(name)) {
-                state.emit(Code::AttributeNameNull, report);
+                state.emitAttribute(Code::AttributeNameNull, report, name);
             } else if (isEmpty(value)) {
-                state.emit(Code::AttributeValueNull, report);
-            } else if (sameText(name, "MessageName")) {
+                state.emitAttribute(Code::AttributeValueNull, report, name);
+            } else if (sameText(name, attributes::MessageName)) {
                 messageName = value;
-            } else if (sameText(name, "Activate")) {
-                if (sameText(value, "true")) {
+            } else if (sameText(name, attributes::Activate)) {
+                if (sameText(value, values::True)) {
                     activated = true;
-                } else if (sameText(value, "false")) {
+                } else if (sameText(value, values::False)) {
                     activated = false;
                 } else {
-                    state.emit(Code::ReportActivateInvalid, report, {value});
+                    state.emitAttribute(Code::ReportActivateInvalid, report, name, value, {value});
                 }
             } else {
-                state.emit(Code::UnexpectedAttribute, report);
+                state.emitAttribute(Code::UnexpectedAttribute, report, name);
             }
         });
         if (isEmpty(messageName)) {

@@ -1,7 +1,7 @@
 // The arena that holds what a manager keeps: allocations stay intact and aligned across
 // chunks of every size, and decoded copies have exactly the decoded length.
-#include "settings/arena.h"
-#include "settings/text.h"
+#include "host/arena.h"
+#include "settings/entities.h"
 
 #include <gtest/gtest.h>
 

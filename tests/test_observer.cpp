@@ -181,6 +181,42 @@ TEST(Observer, PositionsNeedAParsedFile) {
     EXPECT_EQ(recorder.records[0].path, "/Settings/Other[1]");
 }
 
+// What each diagnostic is about, as read, and where its attribute stands.
+TEST(Observer, SubjectAndAttributePosition) {
+    struct About : koltDiagnosticObserver {
+        std::vector<std::string> seen; // "KS004 check 2:10"
+        void onDiagnostic(const koltDiagnostic& d) override {
+            seen.push_back(std::string(d.codeName) + " " + d.subject + " " + std::to_string(d.attributeLine) +
+                           ":" + std::to_string(d.attributeColumn));
+        }
+    };
+    const std::string document = "<Settings>\n"
+                                 "<RunType TypeOfRun='check' Mode='x'/><ReportSet a='1'>\n"
+                                 "<Report MessageName='M' Activate='yes'/></ReportSet><Stray/></Settings>";
+    const std::string rules =
+        "<Settings><OptionLists><EntityDetection_OptionLists>"
+        "<EntityDetection_Classes q='1' r='2'><ClassDetection><ClassName>A&amp;B</ClassName>"
+        "<ClassUseSet><ClassUse use='Bad' prohibited='true'/><ClassUse use='New' prohibited='no'/>"
+        "</ClassUseSet></ClassDetection><ClassDetection><ClassName>A&amp;B</ClassName>"
+        "</ClassDetection></EntityDetection_Classes>"
+        "</EntityDetection_OptionLists></OptionLists></Settings>";
+    const struct {
+        std::string xml;
+        std::vector<std::string> seen;
+    } rows[] = {
+        {document,
+         {"KS004 check 2:10", "KS006 Mode 2:28", "KS008 a 2:49", "KS011 yes 3:25", "KS001 Stray 0:0"}},
+        {rules, {"KS008 q 1:78", "KS029 no 1:208", "KS025 Bad 0:0", "KS023 A&amp;B 0:0"}},
+    };
+    for (const auto& row : rows) {
+        About about;
+        koltSettingManager manager;
+        manager.setDiagnosticObserver(&about);
+        capture([&] { manager.loadFromXmlMemory(row.xml.data(), row.xml.size(), "s.xml"); });
+        EXPECT_EQ(about.seen, row.seen);
+    }
+}
+
 TEST(LoadReport, MalformedDocumentsTellWhereParsingFailed) {
     const struct {
         const char* xml;

@@ -9,8 +9,8 @@
 
 namespace {
 
+using kolt::detail::Group;
 using kolt::detail::kGroups;
-using kolt::detail::kListCount;
 using kolt::detail::kLists;
 using kolt::detail::ListKind;
 using kolt::test::loadXml;
@@ -19,28 +19,48 @@ using kolt::test::settings;
 const std::string kUnexpected = "--> Error while parsing SettingFile, unexpected node\n"
                                 "--> This file is not valid according to the dtd\n";
 
+// Lower bounds, so that a new row needs no change here; a row lost or given another kind
+// brings a count below its bound.
 TEST(Vocabulary, LiteralFacts) {
-    EXPECT_EQ(kListCount, 33u);
     std::map<ListKind, int> kinds;
-    for (std::size_t i = 0; i < kListCount; ++i) {
-        ++kinds[kLists[i].kind];
+    for (const auto& row : kLists) {
+        ++kinds[row.kind];
     }
-    EXPECT_EQ(kinds[ListKind::Strings], 13);
-    EXPECT_EQ(kinds[ListKind::CallsWithSpecificArg], 6);
-    EXPECT_EQ(kinds[ListKind::Calls] + kinds[ListKind::CallsOrDeclarations], 10);
-    EXPECT_EQ(kinds[ListKind::CallsOrDeclarations], 1);
-    EXPECT_EQ(kinds[ListKind::ClassDetections] + kinds[ListKind::InterfaceDetections] +
+    EXPECT_GE(kinds[ListKind::Strings], 13);
+    EXPECT_GE(kinds[ListKind::CallsWithSpecificArg], 6);
+    EXPECT_GE(kinds[ListKind::Calls] + kinds[ListKind::CallsOrDeclarations], 10);
+    EXPECT_GE(kinds[ListKind::ClassDetections] + kinds[ListKind::InterfaceDetections] +
                   kinds[ListKind::MethodDetections] + kinds[ListKind::WordDetections],
               4);
+    EXPECT_EQ(kolt::detail::kGroupCount, 7u);
     EXPECT_STREQ(kGroups[5].element, "EntityDetection_OptionLists");
-    EXPECT_STREQ(kLists[0].element, "Macro2Expand");
-    EXPECT_STREQ(kLists[0].item, "Macro");
-    EXPECT_STREQ(kLists[32].element, "CallbackSignature");
-    const auto* interfaces =
-        kolt::detail::findList(kolt::detail::Group::EntityDetection, "EntityDetection_InterfacesX");
-    ASSERT_NE(interfaces, nullptr);
-    EXPECT_STREQ(interfaces->element, "EntityDetection_Interfaces");
-    EXPECT_EQ(kolt::detail::findList(kolt::detail::Group::Global, "Macro2ExpandX"), nullptr);
+    const struct {
+        Group group;
+        const char* child;
+        const char* list; // null: no list takes the child
+        ListKind kind;
+        const char* item;
+    } rows[] = {
+        {Group::Global, "Macro2Expand", "Macro2Expand", ListKind::Strings, "Macro"},
+        {Group::Global, "Macro2ExpandX", nullptr, {}, nullptr},
+        {Group::LifeCycle, "LifeCycle_SafeMethodsForMCBU", "LifeCycle_SafeMethodsForMCBU",
+         ListKind::CallsOrDeclarations, "CallDeclaration"},
+        {Group::EntityDetection, "EntityDetection_InterfacesX", "EntityDetection_Interfaces",
+         ListKind::InterfaceDetections, "InterfaceDetection"},
+        {Group::Various, "CallbackSignature", "CallbackSignature", ListKind::Calls, "Call"},
+        {Group::Various, "UselessInclude", "UselessInclude", ListKind::Strings, "Include"},
+    };
+    for (const auto& row : rows) {
+        const auto* found = kolt::detail::findList(row.group, row.child);
+        if (!row.list) {
+            EXPECT_EQ(found, nullptr) << row.child;
+            continue;
+        }
+        ASSERT_NE(found, nullptr) << row.child;
+        EXPECT_STREQ(found->element, row.list);
+        EXPECT_EQ(found->kind, row.kind) << row.child;
+        EXPECT_STREQ(found->item, row.item);
+    }
 }
 
 // The one item the checker would find in a list of each kind, and where to look for it.
@@ -92,8 +112,7 @@ Probe probeFor(const kolt::detail::ListRow& row) {
 }
 
 TEST(Vocabulary, EveryListInItsGroupAndNoOther) {
-    for (std::size_t i = 0; i < kListCount; ++i) {
-        const auto& row = kLists[i];
+    for (const auto& row : kLists) {
         const Probe probe = probeFor(row);
         for (const auto& group : kGroups) {
             SCOPED_TRACE(std::string(row.element) + " in " + group.element);

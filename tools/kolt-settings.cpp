@@ -1,9 +1,11 @@
 // kolt-settings: checks settings files and shows what the checker reads from them.
 #include "kolt_settings_help.h"
-#include "support/dump.h"
+#include "support/dump_formats.h"
 #include "support/escape.h"
 #include "support/findings.h"
 #include "support/hints.h"
+#include "support/reference.h"
+#include "support/schema.h"
 
 #include <koltSettings/koltSettings.h>
 
@@ -27,14 +29,16 @@ using kolt::tool::Finding;
 
 enum ExitStatus { kClean = 0, kDiagnostics = 1, kFailure = 2 };
 
-enum class Command { Check, Dump };
+enum class Command { Check, Dump, Vocabulary };
 enum class Format { Default, Gnu, Json, Sarif };
 enum class DumpForm { Text, Json, Xml };
+enum class VocabularyForm { Reference, Json, Dtd };
 
 struct Options {
     Command command = Command::Check;
     Format format = Format::Default;
     DumpForm dumpForm = DumpForm::Text;
+    VocabularyForm vocabularyForm = VocabularyForm::Reference;
     long maxDiagnostics = 0; // 0: no limit
     std::vector<std::string> files;
 };
@@ -62,16 +66,18 @@ int parseArguments(int argc, char** argv, Options& o) {
         }
     }
     if (args.empty()) {
-        return usageError("a command is required: check or dump");
+        return usageError("a command is required: check, dump or vocabulary");
     }
     if (args[0] == "check") {
         o.command = Command::Check;
     } else if (args[0] == "dump") {
         o.command = Command::Dump;
+    } else if (args[0] == "vocabulary") {
+        o.command = Command::Vocabulary;
     } else {
         return usageError("unknown command '" + args[0] + "'");
     }
-    bool sawDumpForm = false;
+    bool sawForm = false;
     bool onlyFiles = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -124,33 +130,41 @@ int parseArguments(int argc, char** argv, Options& o) {
             }
             o.maxDiagnostics = n;
         } else if ((a == "--json" || a == "--xml") && o.command == Command::Dump) {
-            if (sawDumpForm) {
+            if (sawForm) {
                 return usageError("--json and --xml exclude each other");
             }
-            sawDumpForm = true;
+            sawForm = true;
             o.dumpForm = a == "--json" ? DumpForm::Json : DumpForm::Xml;
+        } else if ((a == "--json" || a == "--dtd") && o.command == Command::Vocabulary) {
+            if (sawForm) {
+                return usageError("--json and --dtd exclude each other");
+            }
+            sawForm = true;
+            o.vocabularyForm = a == "--json" ? VocabularyForm::Json : VocabularyForm::Dtd;
         } else {
             return usageError("unknown option '" + a + "' for " + args[0]);
         }
     }
+    if (o.command == Command::Vocabulary && !o.files.empty()) {
+        return usageError("vocabulary takes no FILE");
+    }
     return -1;
 }
 
-// The example next to an installed program, else the one of the source tree.
+// The example in the data folder next to the program's folder: installed there, and
+// linked there in the build folder.
 std::string bundledExample() {
     char exe[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n > 0) {
-        std::string dir(exe, static_cast<std::size_t>(n));
-        dir.erase(dir.rfind('/') + 1);
-        const std::string installed = dir + KOLT_EXAMPLE_FROM_BINDIR;
-        char resolved[PATH_MAX];
-        if (TAFileName(installed.c_str()).IsFile() && ::realpath(installed.c_str(), resolved)) {
-            return resolved; // without "bin/.." in what the diagnostics show
-        }
+    if (n <= 0) {
+        return {};
     }
-    if (TAFileName(KOLT_SOURCE_EXAMPLE).IsFile()) {
-        return KOLT_SOURCE_EXAMPLE;
+    std::string dir(exe, static_cast<std::size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    const std::string example = dir + KOLT_EXAMPLE_FROM_BINDIR;
+    char resolved[PATH_MAX];
+    if (TAFileName(example.c_str()).IsFile() && ::realpath(example.c_str(), resolved)) {
+        return resolved; // without "bin/.." in what the diagnostics show
     }
     return {};
 }
@@ -286,11 +300,13 @@ public:
             return;
         }
         _captured.str(std::string());
-        const auto e = _explainer.explain(d);
+        const auto e = kolt::tool::explain(d);
         Finding f;
         f.file = _file;
-        f.line = d.line;
-        f.column = d.column;
+        // A diagnostic about an attribute is placed at the attribute.
+        const bool atAttribute = d.attributeLine > 0;
+        f.line = atAttribute ? d.attributeLine : d.line;
+        f.column = atAttribute ? d.attributeColumn : d.column;
         _positions.convert(f.line, f.column);
         f.code = d.codeName;
         f.message = e.message;
@@ -306,7 +322,6 @@ private:
     Format _format;
     std::ostringstream& _captured;
     kolt::tool::SourcePositions _positions;
-    kolt::tool::Explainer _explainer;
     const std::string& _file;
 };
 
@@ -373,21 +388,40 @@ int dump(const Options& o) {
     return status;
 }
 
+void vocabulary(const Options& o) {
+    switch (o.vocabularyForm) {
+    case VocabularyForm::Reference:
+        kolt::tool::writeReference(std::cout);
+        break;
+    case VocabularyForm::Json:
+        kolt::tool::writeVocabularyJson(std::cout);
+        break;
+    case VocabularyForm::Dtd:
+        kolt::tool::Schema::instance().writeDtd(std::cout);
+        break;
+    }
+}
+
 int run(int argc, char** argv) {
     Options options;
     if (const int status = parseArguments(argc, argv, options); status >= 0) {
         return status;
     }
-    if (options.files.empty()) {
-        const std::string example = bundledExample();
-        if (example.empty()) {
-            std::cerr
-                << "kolt-settings: no FILE given, and the bundled example settings.xml is not installed\n";
-            return kFailure;
+    int status = kClean;
+    if (options.command == Command::Vocabulary) {
+        vocabulary(options);
+    } else {
+        if (options.files.empty()) {
+            const std::string example = bundledExample();
+            if (example.empty()) {
+                std::cerr << "kolt-settings: no FILE given, and the bundled example settings.xml is not "
+                             "installed\n";
+                return kFailure;
+            }
+            options.files.push_back(example);
         }
-        options.files.push_back(example);
+        status = options.command == Command::Check ? check(options) : dump(options);
     }
-    const int status = options.command == Command::Check ? check(options) : dump(options);
     if (!std::cout.flush()) {
         std::cerr << "kolt-settings: cannot write to standard output\n";
         return kFailure;

@@ -1,6 +1,8 @@
 // The JSON dump.
-#include "dump.h"
+#include "dump_formats.h"
 #include "json.h"
+
+#include "optionlists/vocabulary.h"
 
 #include <koltSettings/settings/manager.h>
 
@@ -9,16 +11,17 @@
 namespace kolt::tool {
 
 const char* ruleElement(const koltEntityDetection& rule) noexcept {
+    namespace elements = kolt::detail::elements;
     if (dynamic_cast<const koltClassDetection*>(&rule)) {
-        return "ClassDetection";
+        return elements::ClassDetection;
     }
     if (dynamic_cast<const koltInterfaceDetection*>(&rule)) {
-        return "InterfaceDetection";
+        return elements::InterfaceDetection;
     }
     if (dynamic_cast<const koltMethodDetection*>(&rule)) {
-        return "MethodDetection";
+        return elements::MethodDetection;
     }
-    return "WordDetection";
+    return elements::WordDetection;
 }
 
 namespace {

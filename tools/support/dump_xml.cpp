@@ -1,5 +1,5 @@
 // The XML dump: a settings file that loads back into the same state.
-#include "dump.h"
+#include "dump_formats.h"
 #include "escape.h"
 
 #include "optionlists/vocabulary.h"
@@ -19,6 +19,10 @@ namespace {
 
 using kolt::detail::ListKind;
 using kolt::detail::ListRow;
+using kolt::detail::nameOf;
+namespace attributes = kolt::detail::attributes;
+namespace elements = kolt::detail::elements;
+namespace values = kolt::detail::values;
 
 // A text the loader decodes (items, record fields, rule names and replacements). Loaded
 // texts never hold "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;" (decoding removes
@@ -187,7 +191,7 @@ void writeOptionLists(XmlOut& x, const std::vector<Entry>& entries) {
     if (entries.empty()) {
         return;
     }
-    x.open("OptionLists");
+    x.open(elements::OptionLists);
     const char* group = nullptr;
     for (const Entry& e : entries) {
         if (!e.row) {
@@ -207,7 +211,7 @@ void writeOptionLists(XmlOut& x, const std::vector<Entry>& entries) {
     if (group) {
         x.close(group);
     }
-    x.close("OptionLists");
+    x.close(elements::OptionLists);
 }
 
 // The list element `name` holding `items`, each written by `writeItem`.
@@ -246,27 +250,24 @@ void addEntries(std::vector<Entry>& entries, const TAIndex& registry, std::initi
 }
 
 void writeSignature(XmlOut& x, const char* signature) {
-    x.leaf("MethodOrFunctionSign", decodedText(signature ? signature : ""));
+    x.leaf(elements::MethodOrFunctionSign, decodedText(signature ? signature : ""));
 }
 
 void writeClassName(XmlOut& x, const char* className) {
     if (className) {
-        x.leaf("ClassName", decodedText(className));
+        x.leaf(elements::ClassName, decodedText(className));
     }
 }
 
-void writeRule(XmlOut& x, const koltEntityDetection* rule, ListKind kind) {
+void writeRule(XmlOut& x, const koltEntityDetection* rule, const ListRow& row) {
     const char* element = rule ? ruleElement(*rule) : "";
-    const bool fits =
-        (kind == ListKind::ClassDetections && std::string_view(element) == "ClassDetection") ||
-        (kind == ListKind::InterfaceDetections && std::string_view(element) == "InterfaceDetection") ||
-        (kind == ListKind::MethodDetections && std::string_view(element) == "MethodDetection") ||
-        (kind == ListKind::WordDetections && std::string_view(element) == "WordDetection");
-    if (!fits) {
+    const kolt::detail::UseKindRow* kind = kolt::detail::findRuleKind(element);
+    if (!kind || std::string_view(element) != row.item) {
         x.comment("a rule of another kind cannot be written into this list");
         return;
     }
     const std::string name = rule->getName() ? rule->getName() : "";
+    const char* nameField = nameOf(kolt::detail::firstRequiredText(kind->rule));
     x.open(element);
     if (const auto* method = dynamic_cast<const koltMethodDetection*>(rule)) {
         // The rule keeps the method name without blanks and the argument count; any
@@ -279,50 +280,50 @@ void writeRule(XmlOut& x, const koltEntityDetection* rule, ListKind kind) {
             }
             signature += ")";
         }
-        x.leaf("MethodOrFunctionSign", signature.empty() ? " " : decodedText(signature));
+        x.leaf(nameField, signature.empty() ? " " : decodedText(signature));
         if (method->isAAllClassMethodDetection()) {
-            x.leaf("ClassName", "RootClass");
+            x.leaf(elements::ClassName, values::RootClass);
         } else if (method->getClassName()) {
-            x.leaf("ClassName", writtenText(method->getClassName()));
+            x.leaf(elements::ClassName, writtenText(method->getClassName()));
         }
     } else {
-        x.leaf(std::string_view(element) == "WordDetection" ? "WordName" : "ClassName", decodedText(name));
+        x.leaf(nameField, decodedText(name));
     }
     if (rule->getReplacementName()) {
-        x.leaf("Replacement", decodedText(rule->getReplacementName()));
+        x.leaf(elements::Replacement, decodedText(rule->getReplacementName()));
     }
     const TAIndex& uses = rule->usesToDetect();
-    const std::string useKind =
-        std::string(element).substr(0, std::string_view(element).size() - 9); // "Class"
-    const bool needsUse = kind == ListKind::ClassDetections || kind == ListKind::InterfaceDetections;
-    if (uses.Size() > 0 || needsUse) {
-        x.open(useKind + "UseSet");
+    const std::string useSet = nameOf(kind->useSet);
+    const std::string use = nameOf(kind->use);
+    const std::string prohibited = attribute(attributes::Prohibited, values::True);
+    if (uses.Size() > 0 || kolt::detail::requiresChild(kind->rule, kind->useSet)) {
+        x.open(useSet);
         for (int i = 0; i < uses.Size(); ++i) {
-            x.line("<" + useKind + "Use" + attribute("use", uses.GetName(i)) + " prohibited=\"true\"/>");
+            x.line("<" + use + attribute(attributes::Use, uses.GetName(i)) + prohibited + "/>");
         }
         if (uses.Size() == 0) {
             x.comment("Every prohibited use of this rule was refused: only a refused one recreates it.");
-            x.line("<" + useKind + "Use use=\"NoPermittedUse\" prohibited=\"true\"/>");
+            x.line("<" + use + attribute(attributes::Use, "NoPermittedUse") + prohibited + "/>");
         }
-        x.close(useKind + "UseSet");
+        x.close(useSet);
     }
     x.close(element);
 }
 
 void writeStrings(XmlOut& x, const std::string& name, const GAXListValGAXString* list) {
     const ListRow* row = rowOf(name.c_str());
-    const std::string item = row ? row->item : "FrameworkName"; // ExcludeFramework
+    const std::string item = row ? row->item : elements::FrameworkName; // ExcludeFramework
     writeList(x, name, list, [&](const GAXString& s) { x.leaf(item, decodedText(s.str())); });
 }
 
 void writeCallsWithSpecificArg(XmlOut& x, const std::string& name,
                                const GAXListPtrCallWithSpecificArg* list) {
     writeList(x, name, list, [&](const CallWithSpecificArg* r) {
-        x.open("CallWithSpecificArg");
+        x.open(elements::CallWithSpecificArg);
         writeClassName(x, r->className);
         writeSignature(x, r->methodOrFunctionSign);
-        x.leaf("SpecificArg", std::to_string(r->specificArg));
-        x.close("CallWithSpecificArg");
+        x.leaf(elements::SpecificArg, std::to_string(r->specificArg));
+        x.close(elements::CallWithSpecificArg);
     });
 }
 
@@ -337,55 +338,55 @@ void writeEmptyChosenList(XmlOut& x, const std::string& name, const char* record
 
 void writeCalls(XmlOut& x, const std::string& name, const GAXListPtrCall* list) {
     if ((!list || list->Size() == 0) && rowOf(name.c_str())->kind == ListKind::CallsOrDeclarations) {
-        writeEmptyChosenList(x, name, "Call");
+        writeEmptyChosenList(x, name, elements::Call);
         return;
     }
     writeList(x, name, list, [&](const Call* r) {
-        x.open("Call");
+        x.open(elements::Call);
         writeClassName(x, r->className);
         writeSignature(x, r->methodOrFunctionSign);
-        x.close("Call");
+        x.close(elements::Call);
     });
 }
 
 void writeCallDeclarations(XmlOut& x, const std::string& name, const GAXListPtrCallDeclaration* list) {
     if (!list || list->Size() == 0) {
-        writeEmptyChosenList(x, name, "CallDeclaration");
+        writeEmptyChosenList(x, name, elements::CallDeclaration);
         return;
     }
     writeList(x, name, list, [&](const CallDeclaration* r) {
-        x.open("CallDeclaration");
-        x.leaf("FrameworkName", decodedText(r->frameworkName ? r->frameworkName : ""));
+        x.open(elements::CallDeclaration);
+        x.leaf(elements::FrameworkName, decodedText(r->frameworkName ? r->frameworkName : ""));
         writeClassName(x, r->className);
         writeSignature(x, r->methodOrFunctionSign);
-        x.close("CallDeclaration");
+        x.close(elements::CallDeclaration);
     });
 }
 
 void writeRules(XmlOut& x, const std::string& name, const GAXListPtrkoltEntityDetection* list) {
-    const ListKind kind = rowOf(name.c_str())->kind;
-    writeList(x, name, list, [&](const koltEntityDetection* r) { writeRule(x, r, kind); });
+    const ListRow& row = *rowOf(name.c_str());
+    writeList(x, name, list, [&](const koltEntityDetection* r) { writeRule(x, r, row); });
 }
 
 void writeRunSettings(XmlOut& x, const koltSettingManager& m, const GAXListValGAXString* excluded) {
     std::string attributes;
     if (m._typeOfRun == 0) {
-        attributes += " TypeOfRun=\"Check\"";
+        attributes += attribute(attributes::TypeOfRun, values::Check);
     } else if (m._typeOfRun != 3) {
         x.comment("run type " + std::to_string(m._typeOfRun) + " has no form in a settings file");
     }
     if (m._reportTestFw == 1) {
-        attributes += " ReportTestFw=\"true\"";
+        attributes += attribute(attributes::ReportTestFw, values::True);
     } else if (m._reportTestFw != 0) {
         x.comment("test framework flag " + std::to_string(m._reportTestFw) +
                   " has no form in a settings file");
     }
     if (excluded) {
-        x.open("RunType", attributes);
-        writeStrings(x, "ExcludeFramework", excluded);
-        x.close("RunType");
+        x.open(elements::RunType, attributes);
+        writeStrings(x, elements::ExcludeFramework, excluded);
+        x.close(elements::RunType);
     } else if (!attributes.empty()) {
-        x.line("<RunType" + attributes + "/>");
+        x.line("<" + std::string(elements::RunType) + attributes + "/>");
     }
 }
 
@@ -393,11 +394,12 @@ void writeReports(XmlOut& x, const TAIndex& reports) {
     if (reports.Size() == 0) {
         return;
     }
-    x.open("ReportSet");
+    x.open(elements::ReportSet);
     for (int i = 0; i < reports.Size(); ++i) {
-        x.line("<Report" + attribute("MessageName", reports.GetName(i)) + " Activate=\"true\"/>");
+        x.line("<" + std::string(elements::Report) + attribute(attributes::MessageName, reports.GetName(i)) +
+               attribute(attributes::Activate, values::True) + "/>");
     }
-    x.close("ReportSet");
+    x.close(elements::ReportSet);
 }
 
 } // namespace
@@ -406,11 +408,11 @@ int writeXmlDump(const koltSettingManager& m, std::ostream& out, std::ostream* l
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!-- Settings as loaded, written by kolt-settings dump. -->\n";
     XmlOut xml(out, log);
-    xml.open("Settings");
+    xml.open(elements::Settings);
     // ExcludeFramework belongs in RunType; the string lists registered before it go
     // before that RunType, so that the registry keeps its order.
     const TAIndex& strings = m.stringLists();
-    const int exclude = strings.IsIn("ExcludeFramework");
+    const int exclude = strings.IsIn(elements::ExcludeFramework);
     std::vector<Entry> before;
     addEntries<GAXListValGAXString>(before, strings, {ListKind::Strings}, writeStrings, 0,
                                     std::max(exclude, 0));
@@ -431,7 +433,7 @@ int writeXmlDump(const koltSettingManager& m, std::ostream& out, std::ostream* l
                                                ListKind::MethodDetections, ListKind::WordDetections},
                                               writeRules);
     writeOptionLists(xml, inVocabularyOrder(std::move(after)));
-    xml.close("Settings");
+    xml.close(elements::Settings);
     return xml.problems();
 }
 

@@ -2,7 +2,8 @@
 #include "hints.h"
 #include "schema.h"
 
-#include <koltSettings/rules/detections.h>
+#include "optionlists/vocabulary.h"
+#include "settings/messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,31 +50,6 @@ std::string placesOf(const Schema& schema, const std::string& name) {
     return enumerate(places, 4, false);
 }
 
-std::vector<std::string> tableNames(const TAIndex& table) {
-    std::vector<std::string> out;
-    for (int i = 0; i < table.Size(); ++i) {
-        out.emplace_back(table.GetName(i));
-    }
-    return out;
-}
-
-// The value between the last "(not \"" and the closing "\")" of a value diagnostic.
-std::string quotedValue(std::string_view message) {
-    const std::size_t open = message.rfind("(not \"");
-    if (open == std::string_view::npos || message.size() < open + 8) {
-        return {};
-    }
-    return std::string(message.substr(open + 6, message.size() - open - 8));
-}
-
-// The use name of a refused-use diagnostic: the first quoted text.
-std::string refusedUse(std::string_view message) {
-    const std::size_t open = message.find('"');
-    const std::size_t close = open == std::string_view::npos ? open : message.find("\" is not", open + 1);
-    return close == std::string_view::npos ? std::string()
-                                           : std::string(message.substr(open + 1, close - open - 1));
-}
-
 std::string didYouMean(std::string_view word, const std::string& match) {
     if (match.empty()) {
         return {};
@@ -83,7 +59,7 @@ std::string didYouMean(std::string_view word, const std::string& match) {
 }
 
 // "Activate is 'yes'; it takes 'true' or 'false'", and a hint when the value is near one.
-void explainValue(Explainer::Explanation& e, const std::string& attribute, std::string_view value,
+void explainValue(Explanation& e, const std::string& attribute, std::string_view value,
                   const std::vector<std::string>& values, const std::string& where = {}) {
     e.message = attribute + " is " + quoted(value) + where + "; " +
                 (values.size() == 1 ? "its only value is " : "it takes ") + enumerate(values);
@@ -133,7 +109,10 @@ std::string closest(std::string_view word, const std::vector<std::string>& candi
     return best;
 }
 
-std::string Explainer::elementHint(GAXXMLNode node) {
+namespace {
+
+// A hint for an element out of place: where it belongs, or the name it misspells.
+std::string elementHint(GAXXMLNode node) {
     const Schema& schema = Schema::instance();
     const std::string name = node.GetTag() ? node.GetTag() : "";
     const GAXXMLNode parent = node.GetFather();
@@ -180,44 +159,26 @@ std::string Explainer::elementHint(GAXXMLNode node) {
     return {};
 }
 
-std::string Explainer::unexpectedAttribute(const koltDiagnostic& d) {
-    // The n-th such diagnostic on an element is about its n-th attribute that the loader
-    // calls unexpected: not in the vocabulary and, except on RunType, with a value.
-    if (d.node != _lastNode) {
-        _lastNode = d.node;
-        _attributeReports = 0;
-    }
-    const int wanted = ++_attributeReports;
-    const ElementModel* model = Schema::instance().find(d.node.GetTag() ? d.node.GetTag() : "");
-    if (!model) {
-        return {};
-    }
-    const bool emptyValueCounts = model->name == "RunType";
-    int seen = 0;
-    for (void* cookie = d.node.GetFirstAttr(); cookie; d.node.GetNextAttr(cookie)) {
-        const char* name = d.node.GetAttrName(cookie);
-        const char* value = d.node.GetAttrValue(cookie);
-        if (name && *name && model->attribute(name) == nullptr && value && (*value || emptyValueCounts) &&
-            ++seen == wanted) {
-            return name;
-        }
-    }
-    return {};
-}
+// The diagnostics about a value of an attribute that takes only some values.
+struct ValueDiagnostic {
+    Code code;
+    const char* attribute;
+    bool placed; // the message says on which element
+};
+constexpr ValueDiagnostic kValueDiagnostics[] = {
+    {Code::TypeOfRunInvalid, kolt::detail::attributes::TypeOfRun, false},
+    {Code::ReportTestFwInvalid, kolt::detail::attributes::ReportTestFw, false},
+    {Code::ReportActivateInvalid, kolt::detail::attributes::Activate, false},
+    {Code::ProhibitedValueInvalid, kolt::detail::attributes::Prohibited, true},
+};
 
-Explainer::Explanation Explainer::explain(const koltDiagnostic& d) {
+} // namespace
+
+Explanation explain(const koltDiagnostic& d) {
     Explanation e;
-    std::string_view text = d.message;
-    // The fixed opening of every error line says nothing here.
-    static constexpr std::string_view kOpening = "--> Error while parsing SettingFile";
-    if (text.substr(0, kOpening.size()) == kOpening) {
-        text.remove_prefix(kOpening.size());
-    }
-    for (std::string_view lead : {std::string_view(" in parseRunType, "), std::string_view(", ")}) {
-        if (text.substr(0, lead.size()) == lead) {
-            text.remove_prefix(lead.size());
-        }
-    }
+    // The loader's text without its fixed opening, on one line.
+    std::string text;
+    kolt::detail::appendMessageText(text, d.code, {d.subject});
     for (char c : text) {
         if (c == '\n') {
             e.message += ' ';
@@ -228,65 +189,56 @@ Explainer::Explanation Explainer::explain(const koltDiagnostic& d) {
     while (!e.message.empty() && e.message.back() == ' ') {
         e.message.pop_back();
     }
+    const Schema& schema = Schema::instance();
+    const std::string subject = d.subject ? d.subject : "";
     const std::string tag = d.node.GetTag() ? d.node.GetTag() : "";
-    const ElementModel* model = Schema::instance().find(tag);
+    const ElementModel* model = schema.find(tag);
     switch (d.code) {
     case Code::UnknownTopLevelElement:
-        e.message = "element " + quoted(tag) + " is not allowed at the top level; the load stops here";
+        e.message = "element " + quoted(subject) + " is not allowed at the top level; the load stops here";
         e.hint = elementHint(d.node);
-        break;
+        return e;
     case Code::UnexpectedNode:
-        e.message = "unexpected element " + quoted(tag);
+        e.message = "unexpected element " + quoted(subject);
         e.hint = elementHint(d.node);
-        break;
-    case Code::UnexpectedAttribute:
-        if (const std::string attr = unexpectedAttribute(d); !attr.empty()) {
-            e.message = "unexpected attribute " + quoted(attr) + " on " + quoted(tag);
-            std::vector<std::string> names;
-            for (const AttributeModel& a : model ? model->attributes : std::vector<AttributeModel>()) {
-                names.push_back(a.name);
-            }
-            const std::string match = closest(attr, names);
-            e.hint = match.empty() ? quoted(tag) + " takes " + enumerate(names) : didYouMean(attr, match);
+        return e;
+    case Code::UnexpectedAttribute: {
+        e.message = "unexpected attribute " + quoted(subject) + " on " + quoted(tag);
+        std::vector<std::string> names;
+        for (const AttributeModel& a : model ? model->attributes : std::vector<AttributeModel>()) {
+            names.push_back(a.name);
         }
-        break;
-    case Code::TypeOfRunInvalid:
-        for (void* cookie = d.node.GetFirstAttr(); cookie; d.node.GetNextAttr(cookie)) {
-            const char* name = d.node.GetAttrName(cookie);
-            const char* value = d.node.GetAttrValue(cookie);
-            if (name && value && std::strcmp(name, "TypeOfRun") == 0 && std::strcmp(value, "Check") != 0) {
-                explainValue(e, "TypeOfRun", value, {"Check"});
-                break;
-            }
-        }
-        break;
-    case Code::ReportTestFwInvalid:
-        explainValue(e, "ReportTestFw", quotedValue(d.message), {"true", "false"});
-        break;
-    case Code::ReportActivateInvalid:
-        explainValue(e, "Activate", quotedValue(d.message), {"true", "false"});
-        break;
-    case Code::ProhibitedValueInvalid:
-        explainValue(e, "prohibited", quotedValue(d.message), {"true", "false"}, " on " + quoted(tag));
-        break;
+        const std::string match = closest(subject, names);
+        e.hint = match.empty() ? quoted(tag) + " takes " + enumerate(names) : didYouMean(subject, match);
+        return e;
+    }
     case Code::ClassUseRefused:
     case Code::InterfaceUseRefused: {
-        const bool isClass = d.code == Code::ClassUseRefused;
-        const auto uses =
-            tableNames(isClass ? koltClassDetection::_classUses : koltInterfaceDetection::_interfaceUses);
-        const std::string use = refusedUse(d.message);
-        const std::string match = closest(use, uses);
-        e.hint = match.empty() ? std::string(isClass ? "a class" : "an interface") + " rule permits " +
-                                     enumerate(uses, uses.size())
-                               : didYouMean(use, match);
-        break;
+        std::vector<std::string> uses;
+        for (const ValueModel& u : schema.uses()) {
+            if (std::find(u.permittedBy.begin(), u.permittedBy.end(), tag) != u.permittedBy.end()) {
+                uses.push_back(u.name);
+            }
+        }
+        const std::string match = closest(subject, uses);
+        e.hint = match.empty() ? std::string(d.code == Code::ClassUseRefused ? "a class" : "an interface") +
+                                     " rule permits " + enumerate(uses, uses.size())
+                               : didYouMean(subject, match);
+        return e;
     }
     case Code::MethodUseRefused:
     case Code::WordUseRefused:
         e.hint = "no use is permitted here: leave it out or mark it prohibited=\"false\"";
-        break;
+        return e;
     default:
         break;
+    }
+    for (const ValueDiagnostic& v : kValueDiagnostics) {
+        const AttributeModel* attribute = model ? model->attribute(v.attribute) : nullptr;
+        if (v.code == d.code && attribute) {
+            explainValue(e, attribute->name, subject, attribute->values,
+                         v.placed ? " on " + quoted(tag) : "");
+        }
     }
     return e;
 }

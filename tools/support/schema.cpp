@@ -3,51 +3,50 @@
 
 #include "optionlists/vocabulary.h"
 
-#include <koltSettings/rules/detections.h>
-
 #include <algorithm>
+#include <iterator>
 #include <ostream>
-#include <stdexcept>
 
 namespace kolt::tool {
 
 namespace {
 
-using kolt::detail::ListKind;
+namespace d = kolt::detail;
 
-// What the loader reads inside each record and rule element. The list elements come from
-// the loader's own table; these shapes are pinned against the loader by the tool tests,
-// which feed it every child, attribute and value of the model in and out of place.
-struct RecordShape {
-    const char* element;
-    std::vector<std::string> children;
-    std::vector<std::string> required;
+// The descriptions, which only the tools need, in the order of their tables.
+constexpr const char* kAttributeTexts[] = {
+#define KOLT_ATTRIBUTE(Id, Name, About) About,
+#include "optionlists/vocabulary.def"
+};
+constexpr const char* kGroupTexts[] = {
+#define KOLT_GROUP(Id, Name, About) About,
+#include "optionlists/vocabulary.def"
+};
+constexpr const char* kListTexts[] = {
+#define KOLT_LIST(Group, Name, Kind, Item, Match, About) About,
+#include "optionlists/vocabulary.def"
 };
 
-const RecordShape kRecords[] = {
-    {"CallWithSpecificArg",
-     {"ClassName", "MethodOrFunctionSign", "SpecificArg"},
-     {"MethodOrFunctionSign", "SpecificArg"}},
-    {"Call", {"ClassName", "MethodOrFunctionSign"}, {"MethodOrFunctionSign"}},
-    {"CallDeclaration",
-     {"FrameworkName", "ClassName", "MethodOrFunctionSign"},
-     {"FrameworkName", "MethodOrFunctionSign"}},
-    {"ClassDetection", {"ClassName", "Replacement", "ClassUseSet"}, {"ClassName", "ClassUseSet"}},
-    {"InterfaceDetection", {"ClassName", "Replacement", "InterfaceUseSet"}, {"ClassName", "InterfaceUseSet"}},
-    {"MethodDetection",
-     {"MethodOrFunctionSign", "ClassName", "Replacement", "MethodUseSet"},
-     {"MethodOrFunctionSign"}},
-    {"WordDetection", {"WordName", "Replacement", "WordUseSet"}, {"WordName"}},
-};
+ElementModel::Content contentOf(d::Content content) {
+    switch (content) {
+    case d::Content::Empty:
+        return ElementModel::Empty;
+    case d::Content::Text:
+        return ElementModel::Text;
+    case d::Content::Fields:
+        return ElementModel::Fields;
+    case d::Content::Elements:
+        break;
+    }
+    return ElementModel::Elements;
+}
 
-const char* const kUseKinds[] = {"Class", "Interface", "Method", "Word"};
-
-const std::vector<std::string> kTrueFalse{"true", "false"};
-
-ElementModel element(std::string name, std::vector<std::string> children, std::string section = {}) {
+ElementModel element(std::string name, std::vector<std::string> children, std::string description,
+                     std::string section = {}) {
     ElementModel e;
     e.name = std::move(name);
     e.children = std::move(children);
+    e.description = std::move(description);
     e.section = std::move(section);
     return e;
 }
@@ -86,6 +85,7 @@ std::string contentModel(const ElementModel& e) {
     case ElementModel::Text:
         return "(#PCDATA)";
     case ElementModel::Elements:
+    case ElementModel::Fields:
         break;
     }
     if (e.oneKind) {
@@ -127,88 +127,95 @@ const AttributeModel* ElementModel::attribute(std::string_view attr) const {
 }
 
 Schema::Schema() {
-    // Document level.
-    _elements.push_back(element("Settings", {"RunType", "ReportSet", "OptionLists"}, "Document"));
-    ElementModel runType = element("RunType", {"ExcludeFramework"}, "Run settings");
-    runType.attributes = {{"TypeOfRun", {"Check"}, false}, {"ReportTestFw", kTrueFalse, false}};
-    _elements.push_back(runType);
-    _elements.push_back(element("ExcludeFramework", {"FrameworkName"}));
-    _elements.push_back(element("ReportSet", {"Report"}, "Reports"));
-    ElementModel report = element("Report", {});
-    report.content = ElementModel::Empty;
-    report.attributes = {{"MessageName", {}, true}, {"Activate", kTrueFalse, false}};
-    _elements.push_back(report);
-
-    // OptionLists, its groups and their lists, all from the loader's table.
-    std::vector<std::string> groups;
-    for (const auto& g : kolt::detail::kGroups) {
-        groups.push_back(g.element);
-    }
-    _elements.push_back(element("OptionLists", groups, "Option lists and their groups"));
-    for (const auto& g : kolt::detail::kGroups) {
-        std::vector<std::string> lists;
-        for (std::size_t i = 0; i < kolt::detail::kListCount; ++i) {
-            if (kolt::detail::kLists[i].group == g.group) {
-                lists.push_back(kolt::detail::kLists[i].element);
+    std::string section;
+    // The elements in table order; the groups and their lists follow OptionLists.
+    auto add = [&](d::Element id, const char* name, d::Content content, const char* text) {
+        ElementModel e = element(name, {}, text, section);
+        section.clear();
+        e.content = contentOf(content);
+        for (const d::ChildRow& row : d::kChildren) {
+            if (row.parent == id) {
+                e.children.emplace_back(d::nameOf(row.child));
+                if (row.presence == d::Presence::Required) {
+                    e.required.emplace_back(d::nameOf(row.child));
+                }
             }
         }
-        _elements.push_back(element(g.element, lists));
+        for (const d::AttributeOfRow& row : d::kAttributesOf) {
+            if (row.element != id) {
+                continue;
+            }
+            AttributeModel a;
+            a.name = d::nameOf(row.attribute);
+            a.required = row.presence == d::Presence::Required;
+            a.description = kAttributeTexts[static_cast<std::size_t>(row.attribute)];
+            for (const d::AttributeValueRow& v : d::kAttributeValues) {
+                if (v.attribute == row.attribute) {
+                    a.values.emplace_back(d::nameOf(v.value));
+                }
+            }
+            e.attributes.push_back(std::move(a));
+        }
+        _elements.push_back(std::move(e));
+        if (id == d::Element::OptionLists) {
+            addGroupsAndLists();
+        }
+    };
+#define KOLT_SECTION(Heading) section = Heading;
+#define KOLT_ELEMENT(Id, Name, How, About) add(d::Element::Id, Name, d::Content::How, About);
+#include "optionlists/vocabulary.def"
+
+    _values = {
+#define KOLT_VALUE(Id, Name, About) {Name, About, {}},
+#include "optionlists/vocabulary.def"
+#define KOLT_RULE_VALUE(Id, Name, About) {Name, About, {}},
+#include "rules/uses.def"
+    };
+    constexpr const char* kUseTexts[] = {
+#define KOLT_USE(Id, Name, Permitted, About) About,
+#include "rules/uses.def"
+    };
+    for (std::size_t i = 0; i < std::size(d::permitted::kUses); ++i) {
+        ValueModel use{d::permitted::kUses[i].name, kUseTexts[i], {}};
+        for (std::size_t k = 0; k < std::size(d::kUseKinds); ++k) {
+            if (d::permits(static_cast<d::UseKind>(k), d::permitted::kUses[i])) {
+                use.permittedBy.emplace_back(d::nameOf(d::kUseKinds[k].rule));
+            }
+        }
+        _uses.push_back(std::move(use));
     }
-    for (const auto& g : kolt::detail::kGroups) {
+}
+
+void Schema::addGroupsAndLists() {
+    std::vector<std::string> groups;
+    for (const d::GroupRow& g : d::kGroups) {
+        groups.emplace_back(g.element);
+    }
+    _elements.back().children = groups;
+    for (std::size_t gi = 0; gi < d::kGroupCount; ++gi) {
+        std::vector<std::string> lists;
+        for (const d::ListRow& row : d::kLists) {
+            if (row.group == d::kGroups[gi].group) {
+                lists.emplace_back(row.element);
+            }
+        }
+        _elements.push_back(element(d::kGroups[gi].element, lists, kGroupTexts[gi]));
+    }
+    for (const d::GroupRow& g : d::kGroups) {
         std::string section = "Lists of " + std::string(g.element);
-        for (std::size_t i = 0; i < kolt::detail::kListCount; ++i) {
-            const auto& row = kolt::detail::kLists[i];
+        for (std::size_t i = 0; i < d::kListCount; ++i) {
+            const d::ListRow& row = d::kLists[i];
             if (row.group != g.group) {
                 continue;
             }
-            ElementModel list = element(row.element, {row.item}, section);
+            ElementModel list = element(row.element, {row.item}, kListTexts[i], section);
             section.clear();
-            if (row.kind == ListKind::CallsOrDeclarations) {
-                list.children.push_back("Call"); // when the first child is not a CallDeclaration
+            if (row.kind == d::ListKind::CallsOrDeclarations) {
+                // a list of calls when the first child is not its item
+                list.children.emplace_back(d::elements::Call);
                 list.oneKind = true;
             }
             _elements.push_back(list);
-        }
-    }
-
-    // Records, rules and use sets.
-    std::string section = "Call records and detection rules";
-    for (const RecordShape& r : kRecords) {
-        ElementModel e = element(r.element, r.children, section);
-        e.required = r.required;
-        _elements.push_back(e);
-        section.clear();
-    }
-    section = "Use sets";
-    for (const char* kind : kUseKinds) {
-        const std::string use = std::string(kind) + "Use";
-        _elements.push_back(element(use + "Set", {use}, section));
-        ElementModel u = element(use, {});
-        u.content = ElementModel::Empty;
-        u.attributes = {{"use", {}, true}, {"prohibited", kTrueFalse, false}};
-        _elements.push_back(u);
-        section.clear();
-    }
-
-    // Every name used as a child and not declared above holds a text.
-    section = "Texts";
-    for (std::size_t i = 0; i < _elements.size(); ++i) {
-        const std::vector<std::string> children = _elements[i].children; // _elements grows below
-        for (const std::string& c : children) {
-            if (!find(c)) {
-                ElementModel t = element(c, {}, section);
-                t.content = ElementModel::Text;
-                _elements.push_back(t);
-                section.clear();
-            }
-        }
-    }
-    // Every item of a list of records must have a shape above.
-    for (std::size_t i = 0; i < kolt::detail::kListCount; ++i) {
-        const ElementModel* item = find(kolt::detail::kLists[i].item);
-        if (!item ||
-            (kolt::detail::kLists[i].kind != ListKind::Strings && item->content != ElementModel::Elements)) {
-            throw std::logic_error(std::string("no record shape for ") + kolt::detail::kLists[i].item);
         }
     }
 }
@@ -249,12 +256,18 @@ std::vector<const ElementModel*> Schema::parentsOf(std::string_view name) const 
 
 namespace {
 
-// "    ClassUse: a, b, c." from a rule kind's own table of permitted uses, wrapped.
-std::string permittedUses(const char* use, const TAIndex& table) {
+// "    ClassUse: a, b, c." with the uses `rule` permits, wrapped.
+std::string permittedUses(const Schema& schema, const char* use, const char* rule) {
+    std::vector<std::string> names;
+    for (const ValueModel& u : schema.uses()) {
+        if (std::find(u.permittedBy.begin(), u.permittedBy.end(), rule) != u.permittedBy.end()) {
+            names.push_back(u.name);
+        }
+    }
     std::string out = "    " + std::string(use) + ":";
     std::size_t lineStart = 0;
-    for (int i = 0; i < table.Size(); ++i) {
-        const std::string word = " " + std::string(table.GetName(i)) + (i + 1 < table.Size() ? "," : ".");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string word = " " + names[i] + (i + 1 < names.size() ? "," : ".");
         if (out.size() - lineStart + word.size() > 84) {
             out += "\n     ";
             lineStart = out.size() - 5;
@@ -264,16 +277,44 @@ std::string permittedUses(const char* use, const TAIndex& table) {
     return out + "\n";
 }
 
+// "<!-- Name: description ..." wrapped at 88 columns, each paragraph on a line of its
+// own; "--" cannot stand in a comment.
+std::string comment(const std::vector<std::string>& paragraphs) {
+    std::string out = "<!--";
+    for (const std::string& paragraph : paragraphs) {
+        std::size_t lineStart = out.rfind('\n') + 1;
+        if (out.size() > 4) {
+            out += "\n    ";
+            lineStart = out.size() - 4;
+        }
+        std::size_t at = 0;
+        while (at < paragraph.size()) {
+            const std::size_t end = std::min(paragraph.find(' ', at), paragraph.size());
+            std::string word = paragraph.substr(at, end - at);
+            for (std::size_t dash = word.find("--"); dash != std::string::npos;
+                 dash = word.find("--", dash)) {
+                word.insert(dash + 1, " ");
+            }
+            if (out.size() - lineStart + 1 + word.size() > 88) {
+                out += "\n    ";
+                lineStart = out.size() - 4;
+            }
+            out += " " + word;
+            at = end + 1;
+        }
+    }
+    return out + " -->\n";
+}
+
 } // namespace
 
 void Schema::writeDtd(std::ostream& out) const {
-    koltClassDetection::initPossibleClassUses(0);
-    koltInterfaceDetection::initPossibleInterfaceUses(0);
     out << "<!--\n"
            "  koltSettings.dtd: the elements and attributes of a settings file.\n"
            "\n"
-           "  Generated by kolt-settings-dtd from the loader's vocabulary table; do not edit.\n"
-           "  After a change of the vocabulary, build the target kolt-update-dtd.\n"
+           "  Generated from the vocabulary tables (optionlists/vocabulary.def, rules/uses.def)\n"
+           "  by kolt-settings vocabulary; do not edit. After a change of the vocabulary, build\n"
+           "  the target kolt-update-vocabulary.\n"
            "\n"
            "  Declare it in a settings file with\n"
            "    <!DOCTYPE Settings SYSTEM \"koltSettings.dtd\">\n"
@@ -292,8 +333,8 @@ void Schema::writeDtd(std::ostream& out) const {
            "    list item is skipped without a word).\n"
            "  - SpecificArg is a decimal number, 0 or more.\n"
            "  - Which uses each kind of rule permits:\n"
-        << permittedUses("ClassUse", koltClassDetection::_classUses)
-        << permittedUses("InterfaceUse", koltInterfaceDetection::_interfaceUses)
+        << permittedUses(*this, d::elements::ClassUse, d::elements::ClassDetection)
+        << permittedUses(*this, d::elements::InterfaceUse, d::elements::InterfaceDetection)
         << "    MethodUse and WordUse: none, so prohibited=\"true\" on them is refused.\n"
            "  - A ClassDetection or InterfaceDetection needs at least one use marked\n"
            "    prohibited=\"true\"; without one the rule is dropped.\n"
@@ -309,7 +350,11 @@ void Schema::writeDtd(std::ostream& out) const {
         if (!e.section.empty()) {
             out << "\n<!-- " << e.section << " -->\n";
         }
-        out << "<!ELEMENT " << e.name << ' ' << contentModel(e) << ">\n";
+        std::vector<std::string> paragraphs{e.name + ": " + e.description};
+        for (const AttributeModel& a : e.attributes) {
+            paragraphs.push_back(a.name + ": " + a.description);
+        }
+        out << '\n' << comment(paragraphs) << "<!ELEMENT " << e.name << ' ' << contentModel(e) << ">\n";
         if (e.attributes.empty()) {
             continue;
         }

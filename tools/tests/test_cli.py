@@ -35,7 +35,8 @@ ERRORS_XML = """<?xml version="1.0"?>
   </OptionLists>
 </Settings>
 """
-ERRORS_AT = [(3, 4, "KS004"), (5, 6, "KS011"), (9, 8, "KS007"), (12, 10, "KS016")]
+# A diagnostic about an attribute is placed at the attribute.
+ERRORS_AT = [(3, 12, "KS004"), (5, 29, "KS011"), (9, 8, "KS007"), (12, 10, "KS016")]
 
 # What the loader writes for ERRORS_XML, byte for byte.
 ERRORS_STDERR = (
@@ -118,6 +119,9 @@ class ExitCodes(unittest.TestCase):
             ("dump with problems", ["dump", bad], 1),
             ("dump missing", ["dump", clean, missing], 2),
             ("dump malformed", ["dump", "--json", malformed], 2),
+            ("vocabulary", ["vocabulary", "--json"], 0),
+            ("two vocabulary forms", ["vocabulary", "--json", "--dtd"], 2),
+            ("vocabulary of a file", ["vocabulary", clean], 2),
         ]
         for fmt in ["default", "gnu", "json", "sarif"]:
             rows += [("clean as " + fmt, ["check", "--format=" + fmt, clean], 0),
@@ -282,8 +286,9 @@ class Hints(unittest.TestCase):
          "did you mean 'EntityDetection_Classes'?"),
         ("prefix-named list misplaced", option_lists("Various_OptionLists", "<EntityDetection_WordsOld/>"),
          "KS007", "'EntityDetection_WordsOld' belongs in 'EntityDetection_OptionLists'"),
-        ("item of another list", option_lists("Global_OptionLists", "<Macro2Expand><Word>w</Word></Macro2Expand>"),
-         "KS007", "'Word' belongs in 'UnauthorizedIdentifiers', 'TracePatterns' or 'TracePreproSymbol'"),
+        ("item of another list", option_lists("Global_OptionLists", "<Macro2Expand><Call/></Macro2Expand>"), "KS007",
+         "'Call' belongs in 'LifeCycle_SafeMethodsForMCBU', 'LifeCycle_UntrustableForMCBU2', "
+         "'LifeCycle_DeleteMethods', 'MemoryManagement_NeutralMethods', ..."),
         ("first child decides", option_lists(
             "LifeCycle_OptionLists",
             "<LifeCycle_SafeMethodsForMCBU><Call><MethodOrFunctionSign>f</MethodOrFunctionSign></Call>"

@@ -20,23 +20,37 @@ import sys
 import tempfile
 import xml.dom.minidom
 
-# Elements whose text children the loader reads without looking at their attributes or
-# children: the DTD is stricter there, by design.
-RECORDS = {"CallWithSpecificArg", "Call", "CallDeclaration", "ClassDetection", "InterfaceDetection",
-           "MethodDetection", "WordDetection"}
-GROUPS = ["Global_OptionLists", "LifeCycle_OptionLists", "SuspiciousAlloc_OptionLists",
-          "MemoryManagement_OptionLists", "ExceptionManagement_OptionLists", "EntityDetection_OptionLists",
-          "Various_OptionLists"]
-PREFIX_LISTS = {"EntityDetection_Classes", "EntityDetection_Interfaces", "EntityDetection_Methods",
-                "EntityDetection_Words"}
-BAD_VALUES = {"TypeOfRun": ["check", "", "Run"], "ReportTestFw": ["yes", "TRUE", ""],
-              "Activate": ["TRUE", "1", ""], "prohibited": ["True", "no", ""]}
-# Left out, each is a mistake of both the loader and the DTD: (element, child or @attribute).
-REQUIRED = [("Call", "MethodOrFunctionSign"), ("CallWithSpecificArg", "SpecificArg"),
-            ("CallWithSpecificArg", "MethodOrFunctionSign"), ("CallDeclaration", "FrameworkName"),
-            ("ClassDetection", "ClassName"), ("ClassDetection", "ClassUseSet"),
-            ("InterfaceDetection", "InterfaceUseSet"), ("MethodDetection", "MethodOrFunctionSign"),
-            ("WordDetection", "WordName"), ("Report", "@MessageName"), ("ClassUse", "@use")]
+# The vocabulary, as `kolt-settings vocabulary --json` gives it (read in main()).
+VOCABULARY = None
+
+
+def records():
+    """Elements whose text children the loader reads without looking at their attributes or
+    children: the DTD is stricter there, by design."""
+    return {e["name"] for e in VOCABULARY["elements"] if e["content"] == "fields"}
+
+
+def bad_values():
+    """Per attribute with a closed set of values: values outside it (letter case, empty,
+    another word)."""
+    bad = {}
+    for e in VOCABULARY["elements"]:
+        for a in e["attributes"]:
+            if a["values"]:
+                v = a["values"][0]
+                candidates = [v.swapcase(), v.capitalize(), v.lower(), "", "1"]
+                bad[a["name"]] = sorted({c for c in candidates if c not in a["values"]})
+    return bad
+
+
+def required_parts():
+    """(element, child or @attribute) whose absence both the loader and the DTD reject."""
+    parts = []
+    for e in VOCABULARY["elements"]:
+        parts += [(e["name"], c) for c in e["required"]]
+        parts += [(e["name"], "@" + a["name"]) for a in e["attributes"] if a["required"]]
+    return parts
+
 
 ARGS = None
 
@@ -75,7 +89,7 @@ def generate_corpus(work):
             ["--records", "0", "--many-reports", "50"]]
     for i, extra in enumerate(runs):
         path = os.path.join(work, "generated-%d.xml" % i)
-        subprocess.run([sys.executable, ARGS.generator, *extra, "-o", path], check=True)
+        subprocess.run([sys.executable, ARGS.generator, "--tool", ARGS.tool, *extra, "-o", path], check=True)
         files.append(path)
     return files
 
@@ -125,12 +139,17 @@ def mutations(base):
     structure = [(e.tagName, e.parentNode.tagName if e.parentNode.nodeType == e.ELEMENT_NODE else None)
                  for e in elements]
 
+    use_sets = {k["useSet"] for k in VOCABULARY["ruleKinds"]}
+    groups = [g["name"] for g in VOCABULARY["groups"]]
+    prefix_lists = {l["name"] for l in VOCABULARY["lists"] if l["match"] == "prefix"}
+    fields_of = records()
+
     # One element of each name and parent stands for the others.
     first = {}
     for i, key in enumerate(structure):
         first.setdefault(key, i)
     for (tag, parent), i in first.items():
-        field = parent in RECORDS and tag not in {"ClassUseSet", "InterfaceUseSet", "MethodUseSet", "WordUseSet"}
+        field = parent in fields_of and tag not in use_sets
         root = parent is None
         doc, elements = load()
         elements[i].setAttribute("bogus", "1")
@@ -142,17 +161,17 @@ def mutations(base):
             doc, elements = load()
             doc.renameNode(elements[i], None, new)
             # The loader takes any name that begins with one of these as that list.
-            prefixed = tag in PREFIX_LISTS and new.startswith(tag)
+            prefixed = tag in prefix_lists and new.startswith(tag)
             yield ("%s renamed %s" % (tag, new), "unknown element", doc.toxml(), not (root or prefixed))
 
     # Every list element under every other group; every item in every other list.
-    lists = [(i, t, p) for i, (t, p) in enumerate(structure) if p in GROUPS]
+    lists = [(i, t, p) for i, (t, p) in enumerate(structure) if p in groups]
     items = {}
     for i, (t, p) in enumerate(structure):
         if any(p == l for _, l, _ in lists):
             items.setdefault(t, i)
     for i, tag, group in lists:
-        for other in GROUPS:
+        for other in groups:
             if other == group:
                 continue
             doc, elements = load()
@@ -167,7 +186,7 @@ def mutations(base):
             yield ("%s in %s" % (item, tag), "misplaced element", doc.toxml(), True)
 
     for (tag, _), i in first.items():
-        for attr, values in BAD_VALUES.items():
+        for attr, values in bad_values().items():
             doc, elements = load()
             if not elements[i].hasAttribute(attr):
                 continue
@@ -176,9 +195,11 @@ def mutations(base):
                 elements[i].setAttribute(attr, value)
                 yield ("%s %s=%r" % (tag, attr, value), "value outside its enumeration", doc.toxml(), True)
 
-    for element, part in REQUIRED:
+    for element, part in required_parts():
         doc, elements = load()
-        i = next(k for k, (t, _) in enumerate(structure) if t == element)
+        i = next((k for k, (t, _) in enumerate(structure) if t == element), None)
+        if i is None:
+            continue  # not in the example
         if part.startswith("@"):
             elements[i].removeAttribute(part[1:])
         else:
@@ -223,7 +244,7 @@ def check_mutations(work):
 
 
 def main():
-    global ARGS
+    global ARGS, VOCABULARY
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--tool", required=True)
     parser.add_argument("--dtd", required=True)
@@ -231,6 +252,8 @@ def main():
     parser.add_argument("--examples", required=True)
     parser.add_argument("--generator", required=True)
     ARGS = parser.parse_args()
+    VOCABULARY = json.loads(subprocess.run([ARGS.tool, "vocabulary", "--json"], capture_output=True,
+                                           check=True).stdout)
     with tempfile.TemporaryDirectory() as work:
         failures = check_valid_corpus(work) + check_mutations(work)
     for f in failures:

@@ -116,6 +116,16 @@ struct koltDiagnostic {
     const char* printedPath; // the path line as written on rzStderr, without its line end
     /// The element concerned; valid during the call only.
     GAXXMLNode node; // the element concerned
+    /// What the diagnostic is about, as read (entities not decoded), never null: the value
+    /// for KS004, KS005, KS011 and KS023 to KS029 (the rule's name for KS023 and KS024, the
+    /// use for KS025 to KS028); the attribute's name for KS002, KS003, KS006 and KS008 to
+    /// KS010 ("" when it has none); the element's name for the others.
+    const char* subject;
+    /// For a diagnostic about an attribute (KS002 to KS006, KS008 to KS011, KS029), the
+    /// 1-based line of that attribute's name; 0 for other diagnostics and when unknown.
+    int attributeLine;
+    /// The 1-based byte column of that attribute's name, as attributeLine.
+    int attributeColumn;
 };
 
 /// Receives diagnostics as they are written (koltSettingManager::setDiagnosticObserver()).

@@ -1,6 +1,6 @@
 // Everything a loaded manager holds, for scripts (JSON) and as a settings file (XML).
-#ifndef KOLTSETTINGS_TOOLS_DUMP_H
-#define KOLTSETTINGS_TOOLS_DUMP_H
+#ifndef KOLTSETTINGS_TOOLS_DUMP_FORMATS_H
+#define KOLTSETTINGS_TOOLS_DUMP_FORMATS_H
 
 #include <iosfwd>
 

@@ -1,8 +1,8 @@
 // Rules built by a manager: the object and its two texts in the manager's arena.
-#ifndef KOLTSETTINGS_RULES_RULE_STORAGE_H
-#define KOLTSETTINGS_RULES_RULE_STORAGE_H
+#ifndef KOLTSETTINGS_SETTINGS_RULE_STORAGE_H
+#define KOLTSETTINGS_SETTINGS_RULE_STORAGE_H
 
-#include "../settings/arena.h"
+#include "../host/arena.h"
 
 #include <koltSettings/rules/detections.h>
 

@@ -1,6 +1,6 @@
 // Storage for what a manager keeps until it is destroyed: records, rules and their texts.
-#ifndef KOLTSETTINGS_SETTINGS_ARENA_H
-#define KOLTSETTINGS_SETTINGS_ARENA_H
+#ifndef KOLTSETTINGS_HOST_ARENA_H
+#define KOLTSETTINGS_HOST_ARENA_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,9 @@
 // Detection elements: ClassDetection, InterfaceDetection, MethodDetection, WordDetection.
-#include "../rules/rule_storage.h"
+#include "../host/text.h"
+#include "../host/walk.h"
 #include "../settings/load_state.h"
-#include "../settings/text.h"
-#include "../settings/walk.h"
+#include "../settings/rule_storage.h"
+#include "vocabulary.h"
 
 #include <algorithm>
 #include <memory>
@@ -12,11 +13,16 @@
 namespace {
 
 using kolt::detail::Code;
+using kolt::detail::Element;
+using kolt::detail::nameOf;
+using kolt::detail::UseKind;
+namespace elements = kolt::detail::elements;
 using kolt::detail::isEmpty;
 using kolt::detail::RuleStorage;
 using kolt::detail::sameText;
 
-// What differs between the four kinds of detection element.
+// What differs between the four kinds of detection element: the names from their rows,
+// the diagnostics from the loader.
 struct DetectionShape {
     const char* nameChild; // required, non-empty
     bool takesClassName;   // methods only
@@ -28,38 +34,29 @@ struct DetectionShape {
     Code refusedUse;
 };
 
-constexpr DetectionShape kClass{"ClassName",
-                                false,
-                                "ClassUseSet",
-                                "Class",
-                                Code::ClassDetectionNoName,
-                                true,
-                                Code::ClassDetectionNoUse,
-                                Code::ClassUseRefused};
-constexpr DetectionShape kInterface{"ClassName",
-                                    false,
-                                    "InterfaceUseSet",
-                                    "Interface",
-                                    Code::InterfaceDetectionNoName,
-                                    true,
-                                    Code::InterfaceDetectionNoUse,
-                                    Code::InterfaceUseRefused};
-constexpr DetectionShape kMethod{"MethodOrFunctionSign",
-                                 true,
-                                 "MethodUseSet",
-                                 "Method",
-                                 Code::MethodDetectionNoName,
-                                 false,
-                                 Code::MethodDetectionNoName,
-                                 Code::MethodUseRefused};
-constexpr DetectionShape kWord{"WordName",
-                               false,
-                               "WordUseSet",
-                               "Word",
-                               Code::WordDetectionNoName,
-                               false,
-                               Code::WordDetectionNoName,
-                               Code::WordUseRefused};
+constexpr DetectionShape shapeOf(UseKind kind, Code noName, Code noUse, Code refusedUse) {
+    const kolt::detail::UseKindRow& k = kolt::detail::rowOf(kind);
+    const Element name = kolt::detail::firstRequiredText(k.rule);
+    return {nameOf(name),
+            name != Element::ClassName && kolt::detail::hasChild(k.rule, Element::ClassName),
+            nameOf(k.useSet),
+            k.name,
+            noName,
+            kolt::detail::requiresChild(k.rule, k.useSet),
+            noUse,
+            refusedUse};
+}
+
+constexpr DetectionShape kClass =
+    shapeOf(UseKind::Class, Code::ClassDetectionNoName, Code::ClassDetectionNoUse, Code::ClassUseRefused);
+constexpr DetectionShape kInterface = shapeOf(UseKind::Interface, Code::InterfaceDetectionNoName,
+                                              Code::InterfaceDetectionNoUse, Code::InterfaceUseRefused);
+constexpr DetectionShape kMethod = shapeOf(UseKind::Method, Code::MethodDetectionNoName,
+                                           Code::MethodDetectionNoName, Code::MethodUseRefused);
+constexpr DetectionShape kWord =
+    shapeOf(UseKind::Word, Code::WordDetectionNoName, Code::WordDetectionNoName, Code::WordUseRefused);
+static_assert(kClass.needsUse && kInterface.needsUse && !kMethod.needsUse && !kWord.needsUse);
+static_assert(kMethod.takesClassName && !kClass.takesClassName);
 
 // The children of a detection element, as read.
 struct DetectionChildren {
@@ -68,11 +65,6 @@ struct DetectionChildren {
     const char* replacement = nullptr;
     GAXListValGAXString uses;
 };
-
-// A copy of `text` in the manager's arena, entities decoded (null stays null).
-char* storedText(koltSettingManager::LoadState& state, const char* text) {
-    return kolt::detail::decodedCopy(state.arena, state.decoding, text);
-}
 
 // The method name (text before the first "(" without its blanks), copied into the
 // arena, and the argument count (pieces between commas up to the first ")", as Split
@@ -107,17 +99,15 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
     if (!list) {
         return;
     }
-    if (node.GetFirstAttr()) {
-        state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
-    }
+    state.refuseAttributesOnce(node);
     DetectionChildren c;
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
         const char* tag = child.GetTag();
         if (sameText(tag, shape.nameChild)) {
             c.name = child.GetFirstContent();
-        } else if (shape.takesClassName && sameText(tag, "ClassName")) {
+        } else if (shape.takesClassName && sameText(tag, elements::ClassName)) {
             c.className = child.GetFirstContent();
-        } else if (sameText(tag, "Replacement")) {
+        } else if (sameText(tag, elements::Replacement)) {
             c.replacement = child.GetFirstContent();
         } else if (sameText(tag, shape.useSetChild)) {
             manager.parseUseSet(child, shape.useKind, &c.uses);
@@ -130,14 +120,14 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
         return;
     }
     if (shape.needsUse && c.uses.Size() == 0) {
-        state.emit(shape.noUse, node, {c.name}); // the name as read, entities and all
+        state.emit(shape.noUse, node, {c.name}, c.name); // the name as read, entities and all
         return;
     }
     auto* made = makeRule(state, c.name, c.className, c.replacement);
     kolt::detail::BuiltRule<std::remove_pointer_t<decltype(made)>> rule(made);
     for (int i = 1; i <= c.uses.Size(); ++i) {
         if (rule->addUse(c.uses[i]) == -1) {
-            state.emit(shape.refusedUse, node, {c.uses[i]});
+            state.emit(shape.refusedUse, node, {c.uses[i]}, c.uses[i]);
         }
     }
     // Kept even when every use was refused.
@@ -150,8 +140,8 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
 void koltSettingManager::parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list) {
     parseDetection(*this, *_state, node, list, kClass,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
-                       return RuleStorage::make<koltClassDetection>(state.arena, storedText(state, name),
-                                                                    storedText(state, replacement));
+                       return RuleStorage::make<koltClassDetection>(state.arena, state.storedText(name),
+                                                                    state.storedText(replacement));
                    });
 }
 
@@ -159,8 +149,8 @@ void koltSettingManager::parseFinalInterfaceDetection(GAXXMLNode node,
                                                       GAXListPtrkoltInterfaceDetection* list) {
     parseDetection(*this, *_state, node, list, kInterface,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
-                       return RuleStorage::make<koltInterfaceDetection>(state.arena, storedText(state, name),
-                                                                        storedText(state, replacement));
+                       return RuleStorage::make<koltInterfaceDetection>(state.arena, state.storedText(name),
+                                                                        state.storedText(replacement));
                    });
 }
 
@@ -172,15 +162,15 @@ void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node, GAXListPtrko
             char* methodName = nullptr;
             const int argCount = splitSignature({state.decoding.data(), length}, state.arena, methodName);
             // The class name goes to the rule as read, without decoding.
-            return RuleStorage::make<koltMethodDetection>(
-                state.arena, methodName, storedText(state, replacement), className, argCount);
+            return RuleStorage::make<koltMethodDetection>(state.arena, methodName,
+                                                          state.storedText(replacement), className, argCount);
         });
 }
 
 void koltSettingManager::parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list) {
     parseDetection(*this, *_state, node, list, kWord,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
-                       return RuleStorage::make<koltWordDetection>(state.arena, storedText(state, name),
-                                                                   storedText(state, replacement));
+                       return RuleStorage::make<koltWordDetection>(state.arena, state.storedText(name),
+                                                                   state.storedText(replacement));
                    });
 }

@@ -1,43 +1,19 @@
-// Owned C texts, as records and rules keep them, and entity decoding.
-#ifndef KOLTSETTINGS_SETTINGS_TEXT_H
-#define KOLTSETTINGS_SETTINGS_TEXT_H
+// Decoding of the five predefined XML entities, in place or into a manager's arena.
+#ifndef KOLTSETTINGS_SETTINGS_ENTITIES_H
+#define KOLTSETTINGS_SETTINGS_ENTITIES_H
 
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
-#include <new>
 
 namespace kolt::detail {
 
-// A heap copy released with free (null stays null). Throws std::bad_alloc when out of
-// memory, which the load entry points turn into a failed load.
-inline char* copyText(const char* text) {
-    if (!text) {
-        return nullptr;
-    }
-    const std::size_t size = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(std::malloc(size));
-    if (!copy) {
-        throw std::bad_alloc();
-    }
-    return static_cast<char*>(std::memcpy(copy, text, size));
-}
-
-inline void freeText(char*& text) noexcept {
-    std::free(text);
-    text = nullptr;
-}
+class Arena;
 
 // Decodes &amp; &lt; &gt; &quot; &apos; in place, in that order, in linear time. Null
 // and empty texts are returned untouched.
 char* decodeEntities(char* text) noexcept;
 // The same on the `length` bytes at `text` (NUL-terminated); returns the new length.
 std::size_t decodeEntities(char* text, std::size_t length) noexcept;
-
-// A heap copy of `text` with its entities decoded (null stays null).
-inline char* decodedCopy(const char* text) {
-    return decodeEntities(copyText(text));
-}
 
 // A reusable buffer for texts being decoded: texts with entities are decoded here, then
 // stored at their decoded length.
@@ -59,20 +35,9 @@ private:
     std::size_t _capacity = 0;
 };
 
-class Arena;
 // A copy in `arena` of `text` with its entities decoded, of the decoded length (null
 // stays null); `buffer` holds a text that has entities while it is decoded.
 char* decodedCopy(Arena& arena, TextBuffer& buffer, const char* text);
-
-// Null-safe equality of C texts. Most names compared while loading differ in their
-// first byte; that test is made here, and strcmp called only when it passes.
-inline bool sameText(const char* a, const char* b) noexcept {
-    return a && b && a[0] == b[0] && std::strcmp(a, b) == 0;
-}
-
-inline bool isEmpty(const char* text) noexcept {
-    return !text || !*text;
-}
 
 } // namespace kolt::detail
 

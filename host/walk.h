@@ -1,6 +1,6 @@
 // Iteration over the attributes and child elements of a node.
-#ifndef KOLTSETTINGS_SETTINGS_WALK_H
-#define KOLTSETTINGS_SETTINGS_WALK_H
+#ifndef KOLTSETTINGS_HOST_WALK_H
+#define KOLTSETTINGS_HOST_WALK_H
 
 #include <koltSettings/host/xml.h>
 

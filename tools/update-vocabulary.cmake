@@ -1,0 +1,33 @@
+# cmake -D TOOL=<kolt-settings> -D SOURCE_DIR=<source tree> -P update-vocabulary.cmake
+# Writes schema/koltSettings.dtd and the reference section of docs/settings-guide.md
+# (between its reference markers) from `kolt-settings vocabulary`.
+foreach(_var TOOL SOURCE_DIR)
+    if(NOT DEFINED ${_var})
+        message(FATAL_ERROR "${_var} is not set")
+    endif()
+endforeach()
+
+execute_process(COMMAND ${TOOL} vocabulary --dtd OUTPUT_VARIABLE _dtd RESULT_VARIABLE _status)
+if(NOT _status EQUAL 0)
+    message(FATAL_ERROR "kolt-settings vocabulary --dtd failed")
+endif()
+file(WRITE ${SOURCE_DIR}/schema/koltSettings.dtd "${_dtd}")
+
+execute_process(COMMAND ${TOOL} vocabulary OUTPUT_VARIABLE _reference RESULT_VARIABLE _status)
+if(NOT _status EQUAL 0)
+    message(FATAL_ERROR "kolt-settings vocabulary failed")
+endif()
+set(_guide ${SOURCE_DIR}/docs/settings-guide.md)
+file(READ ${_guide} _text)
+set(_begin "<!-- reference:begin -->\n")
+set(_end "<!-- reference:end -->\n")
+string(FIND "${_text}" "${_begin}" _at_begin)
+string(FIND "${_text}" "${_end}" _at_end)
+if(_at_begin EQUAL -1 OR _at_end LESS _at_begin)
+    message(FATAL_ERROR "${_guide} has no reference markers")
+endif()
+string(LENGTH "${_begin}" _length)
+math(EXPR _after_begin "${_at_begin} + ${_length}")
+string(SUBSTRING "${_text}" 0 ${_after_begin} _head)
+string(SUBSTRING "${_text}" ${_at_end} -1 _tail)
+file(WRITE ${_guide} "${_head}${_reference}${_tail}")

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "huge_pages.h"
+#include "name_hash.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,12 +92,6 @@ std::uint64_t load64(const char* p) noexcept {
     return w;
 }
 
-std::uint64_t load32(const char* p) noexcept {
-    std::uint32_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
 // The last eight bytes of a name, or all of a shorter one, zero-padded. Names that share
 // a long prefix (EntityDetection_Classes, EntityDetection_Methods) differ there.
 std::uint64_t tailOf(const char* name, std::size_t length) noexcept {
@@ -110,32 +105,9 @@ std::uint64_t tailOf(const char* name, std::size_t length) noexcept {
     return tail;
 }
 
-// Eight bytes per step, each word scrambled by a multiplication that does not wait for
-// the previous step; the final mix spreads every input bit over the low bits the table
-// uses. A byte-wise hash costs a multiplication per byte in one dependency chain, and
-// names of 20 to 40 bytes are the common case here.
-std::uint32_t hashName(const char* name, std::size_t length) noexcept {
-    constexpr std::uint64_t kWordFactor = 0x9e3779b97f4a7c15u;
-    constexpr std::uint64_t kMixFactor = 0xff51afd7ed558ccdu;
-    std::uint64_t h = length * kMixFactor;
-    if (length >= 8) {
-        const char* last = name + length - 8;
-        for (; name < last; name += 8) {
-            h = ((h << 23) | (h >> 41)) ^ (load64(name) * kWordFactor);
-        }
-        h = ((h << 23) | (h >> 41)) ^ (load64(last) * kWordFactor); // may overlap the previous word
-    } else if (length >= 4) {
-        h ^= (load32(name) | load32(name + length - 4) << 32) * kWordFactor;
-    } else if (length > 0) {
-        const auto byte = [&](std::size_t i) {
-            return static_cast<std::uint64_t>(static_cast<unsigned char>(name[i]));
-        };
-        h ^= (byte(0) | byte(length / 2) << 8 | byte(length - 1) << 16) * kWordFactor;
-    }
-    h ^= h >> 33;
-    h *= kMixFactor;
-    h ^= h >> 33;
-    return static_cast<std::uint32_t>(h);
+// The index keeps 32 bits of the keyed hash: enough for any table it can hold.
+std::uint32_t hashOf(const char* name, std::size_t length) noexcept {
+    return static_cast<std::uint32_t>(kolt::detail::hashName(name, length));
 }
 
 // Below this size a lookup scans the entries; hashing only pays beyond it.
@@ -207,7 +179,7 @@ int TAIndex::Append(const char* name, void* value) {
         name = "";
     }
     const std::size_t length = std::strlen(name);
-    const std::uint32_t hash = hashName(name, length);
+    const std::uint32_t hash = hashOf(name, length);
     // Everything that can fail comes first: the index changes only once nothing can.
     if (_size == _capacity) {
         const std::size_t capacity = _capacity ? 2 * _capacity : 4;
@@ -310,7 +282,7 @@ int TAIndex::IsIn(const char* name) const noexcept {
 }
 
 int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) const noexcept {
-    const std::uint32_t hash = hashName(name, length);
+    const std::uint32_t hash = hashOf(name, length);
     const std::size_t mask = _slotCount - 1;
     for (std::size_t i = hash & mask; _slots[i] >= 0; i = (i + 1) & mask) {
         const Entry& e = _entries[static_cast<std::size_t>(_slots[i])];

@@ -84,6 +84,7 @@ private:
 // An insertion-ordered index from names to pointer values, with positions from 0.
 // Names are copied into storage that stays put while the index lives, so GetName()
 // pointers remain valid across later appends; lookups are hashed.
+// The hash is keyed with a secret drawn per process, so names cannot be chosen to collide.
 class KOLT_API TAIndex {
 public:
     TAIndex() noexcept;

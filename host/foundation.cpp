@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include "allocation.h"
 #include "huge_pages.h"
 #include "name_hash.h"
 
@@ -127,7 +128,7 @@ void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
     while (chunk) {
         Chunk* older = chunk->older;
         chunk->~Chunk();
-        std::free(chunk);
+        kolt::detail::freeBytes(chunk);
         chunk = older;
     }
 }
@@ -135,7 +136,7 @@ void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
 namespace {
 
 struct FreeMemory {
-    void operator()(void* p) const noexcept { std::free(p); }
+    void operator()(void* p) const noexcept { kolt::detail::freeBytes(p); }
 };
 
 // Largest chunk of name storage: the space left unused in the newest chunk is bounded,
@@ -147,8 +148,8 @@ constexpr std::size_t kLargestNameChunk = std::size_t(16) << 20;
 TAIndex::TAIndex() noexcept = default;
 
 TAIndex::~TAIndex() {
-    std::free(_entries);
-    std::free(_slots);
+    kolt::detail::freeBytes(_entries);
+    kolt::detail::freeBytes(_slots);
 }
 
 const char* TAIndex::storeName(const char* name, std::size_t length) {
@@ -158,7 +159,7 @@ const char* TAIndex::storeName(const char* name, std::size_t length) {
         if (capacity < length + 1) {
             capacity = length + 1;
         }
-        void* raw = std::malloc(sizeof(Chunk) + capacity);
+        void* raw = kolt::detail::allocateBytes(sizeof(Chunk) + capacity);
         if (!raw) {
             throw std::bad_alloc();
         }
@@ -183,11 +184,15 @@ int TAIndex::Append(const char* name, void* value) {
     // Everything that can fail comes first: the index changes only once nothing can.
     if (_size == _capacity) {
         const std::size_t capacity = _capacity ? 2 * _capacity : 4;
-        auto* grown = static_cast<Entry*>(std::realloc(_entries, capacity * sizeof(Entry)));
+        auto* grown = static_cast<Entry*>(kolt::detail::allocateBytes(capacity * sizeof(Entry)));
         if (!grown) {
             throw std::bad_alloc();
         }
         kolt::detail::adviseHugePages(grown, capacity * sizeof(Entry));
+        if (_size) {
+            std::memcpy(grown, _entries, _size * sizeof(Entry));
+        }
+        kolt::detail::freeBytes(_entries);
         _entries = grown;
         _capacity = capacity;
     }
@@ -198,7 +203,8 @@ int TAIndex::Append(const char* name, void* value) {
     }
     std::unique_ptr<std::int32_t, FreeMemory> slots;
     if (slotCount != _slotCount) {
-        slots.reset(static_cast<std::int32_t*>(std::malloc(slotCount * sizeof(std::int32_t))));
+        slots.reset(
+            static_cast<std::int32_t*>(kolt::detail::allocateBytes(slotCount * sizeof(std::int32_t))));
         if (!slots) {
             throw std::bad_alloc();
         }
@@ -209,7 +215,7 @@ int TAIndex::Append(const char* name, void* value) {
     const std::size_t pos = _size;
     _entries[_size++] = Entry{stored, static_cast<std::uint32_t>(length), hash, tailOf(name, length), value};
     if (slots) {
-        std::free(_slots);
+        kolt::detail::freeBytes(_slots);
         _slots = slots.release();
         _slotCount = slotCount;
         fillSlots();
@@ -294,8 +300,8 @@ int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) con
 }
 
 void TAIndex::Reset() noexcept {
-    std::free(_entries);
-    std::free(_slots);
+    kolt::detail::freeBytes(_entries);
+    kolt::detail::freeBytes(_slots);
     _entries = nullptr;
     _slots = nullptr;
     _size = _capacity = _slotCount = 0;

@@ -126,9 +126,8 @@ private:
     KOLT_LOCAL void fillSlots() noexcept;
     KOLT_LOCAL void insertSlot(std::size_t pos) noexcept;
 
-    // Entries and slots are plain arrays from malloc: entries grow with realloc (which
-    // moves large arrays by remapping, without copying or touching fresh pages), and
-    // large arrays are advised to use huge pages.
+    // Entries and slots are plain arrays from the global operator new, as every buffer
+    // of the library; large arrays are advised to use huge pages.
     Entry* _entries = nullptr;
     std::size_t _size = 0;
     std::size_t _capacity = 0;

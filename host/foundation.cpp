@@ -316,7 +316,7 @@ void* TAIndex::GetValue(int pos) const noexcept {
     return pos >= 0 && pos < Size() ? _entries[static_cast<std::size_t>(pos)].value : nullptr;
 }
 
-int TAFileName::IsFile() const {
+int TAFileName::IsFile() const noexcept {
     struct stat info {};
     return !_path.empty() && ::stat(_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? 1 : 0;
 }

@@ -48,6 +48,7 @@ struct RecordChildren {
 enum RecordShape { WithSpecificArg, Plain, WithFramework };
 
 RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node, RecordShape shape) {
+    state.goOn();
     if (node.GetFirstAttr()) {
         state.emit(Code::NoAttributeAllowed, node); // once, however many attributes
     }
@@ -85,7 +86,8 @@ char* storedText(koltSettingManager::LoadState& state, const char* text) {
 
 } // namespace
 
-void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) {
+void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node,
+                                                       GAXListPtrCallWithSpecificArg* list) noexcept try {
     if (!list) {
         return;
     }
@@ -103,9 +105,11 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListP
     record->methodOrFunctionSign = storedText(*_state, r.signature);
     record->specificArg = r.specificArg;
     list->Append(record);
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
+void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) noexcept try {
     if (!list) {
         return;
     }
@@ -118,9 +122,12 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
     record->className = storedText(*_state, r.className);
     record->methodOrFunctionSign = storedText(*_state, r.signature);
     list->Append(record);
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) {
+void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) noexcept
+    try {
     if (!list) {
         return;
     }
@@ -138,4 +145,6 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
     record->className = storedText(*_state, r.className);
     record->methodOrFunctionSign = storedText(*_state, r.signature);
     list->Append(record);
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

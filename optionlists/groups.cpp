@@ -1,4 +1,5 @@
 // OptionLists and its seven groups, driven by the vocabulary table.
+#include "../rules/rule_storage.h"
 #include "../settings/load_state.h"
 #include "../settings/text.h"
 #include "../settings/walk.h"
@@ -25,7 +26,7 @@ constexpr GroupOperation kGroupOperations[kolt::detail::kGroupCount] = {
 
 } // namespace
 
-void koltSettingManager::parseOptionLists(GAXXMLNode node) {
+void koltSettingManager::parseOptionLists(GAXXMLNode node) noexcept try {
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(
         node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
@@ -36,9 +37,11 @@ void koltSettingManager::parseOptionLists(GAXXMLNode node) {
             state.emit(Code::UnexpectedNode, child);
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
+void koltSettingManager::parseGroup(GAXXMLNode node, int group) noexcept try {
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(
         node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
@@ -75,11 +78,11 @@ void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
             break;
         }
         case ListKind::ClassDetections:
-            koltClassDetection::initPossibleClassUses(0);
+            kolt::detail::fillClassUses();
             parseFinalListOfClassDetection(child);
             break;
         case ListKind::InterfaceDetections:
-            koltInterfaceDetection::initPossibleInterfaceUses(0);
+            kolt::detail::fillInterfaceUses();
             parseFinalListOfInterfaceDetection(child);
             break;
         case ListKind::MethodDetections:
@@ -90,26 +93,28 @@ void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
             break;
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseGlobal_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseGlobal_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::Global));
 }
-void koltSettingManager::parseLifeCycle_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseLifeCycle_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::LifeCycle));
 }
-void koltSettingManager::parseSuspiciousAlloc_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseSuspiciousAlloc_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::SuspiciousAlloc));
 }
-void koltSettingManager::parseMemoryManagement_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseMemoryManagement_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::MemoryManagement));
 }
-void koltSettingManager::parseExceptionManagement_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseExceptionManagement_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::ExceptionManagement));
 }
-void koltSettingManager::parseEntityDetection_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseEntityDetection_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::EntityDetection));
 }
-void koltSettingManager::parseVarious_OptionLists(GAXXMLNode node) {
+void koltSettingManager::parseVarious_OptionLists(GAXXMLNode node) noexcept {
     parseGroup(node, static_cast<int>(Group::Various));
 }

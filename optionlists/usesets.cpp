@@ -9,7 +9,8 @@ using kolt::detail::Code;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
 
-void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) {
+void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) noexcept
+    try {
     if (!uses) {
         return;
     }
@@ -48,4 +49,6 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
         }
         kolt::detail::forEachChild(use, [&](GAXXMLNode child) { state.emit(Code::UnexpectedNode, child); });
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

@@ -34,10 +34,20 @@ struct RuleStorage {
         }
     }
 
+    // addUse as the loader needs it: memory running out throws std::bad_alloc instead
+    // of refusing the use.
+    static int addUse(koltEntityDetection& rule, const char* use);
+
     struct Ender {
         void operator()(koltEntityDetection* rule) const noexcept { end(rule); }
     };
 };
+
+// The permitted-use tables of class and interface rules, filled as
+// initPossibleClassUses(0) and initPossibleInterfaceUses(0) fill them; memory running
+// out throws std::bad_alloc (and leaves the table to be filled by a later call).
+void fillClassUses();
+void fillInterfaceUses();
 
 // A rule being built: ended unless handed to a list.
 template <class Kind>

@@ -66,6 +66,7 @@ void appendIndexedPath(std::string& out, GAXXMLNode node, std::vector<Cursor>& c
 
 void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode node,
                                          std::initializer_list<const char*> args) {
+    goOn();
     const kolt::detail::Message& m = kolt::detail::message(code);
     text.clear();
     kolt::detail::appendMessage(text, code, args);
@@ -79,16 +80,21 @@ void koltSettingManager::LoadState::emit(kolt::detail::Code code, GAXXMLNode nod
     kolt::detail::appendPath(text, node);
     const std::size_t pathEnd = text.size();
     text += '\n';
+    // What the observer gets is built before anything is written: when memory runs out
+    // here, the record is neither written nor counted.
+    std::string printed;
+    if (observer) {
+        line.assign(text, 0, lineEnd);
+        path.clear();
+        appendIndexedPath(path, node, cursors);
+        printed.assign(text, pathStart, pathEnd - pathStart);
+    }
     // One write per record keeps records whole when several loads share the stream.
     rzStderr.write(text.data(), text.size()).flush();
 
     ++report.total;
     ++report.counts[static_cast<std::size_t>(code)];
     if (observer) {
-        line.assign(text, 0, lineEnd);
-        path.clear();
-        appendIndexedPath(path, node, cursors);
-        const std::string printed(text, pathStart, pathEnd - pathStart);
         koltDiagnostic d{code,         m.codeName,      line.c_str(), documentName.c_str(), 0, 0,
                          path.c_str(), printed.c_str(), node};
         if (parser) {

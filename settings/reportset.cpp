@@ -7,7 +7,7 @@ using kolt::detail::Code;
 using kolt::detail::isEmpty;
 using kolt::detail::sameText;
 
-void koltSettingManager::parseReportSet(GAXXMLNode node) {
+void koltSettingManager::parseReportSet(GAXXMLNode node) noexcept try {
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(
         node, [&](const char*, const char*) { state.emit(Code::NoAttributeAllowed, node); });
@@ -46,4 +46,6 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) {
         kolt::detail::forEachChild(report,
                                    [&](GAXXMLNode child) { state.emit(Code::UnexpectedNode, child); });
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

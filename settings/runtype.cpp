@@ -6,7 +6,7 @@
 using kolt::detail::Code;
 using kolt::detail::sameText;
 
-void koltSettingManager::parseRunType(GAXXMLNode node) {
+void koltSettingManager::parseRunType(GAXXMLNode node) noexcept try {
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(node, [&](const char* name, const char* value) {
         // Only null tests here: an empty value is judged by its attribute's rule.
@@ -37,4 +37,6 @@ void koltSettingManager::parseRunType(GAXXMLNode node) {
             state.emit(Code::UnexpectedNode, child);
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

@@ -1,5 +1,6 @@
 // Host foundation types: strings, string lists, pointer collections, the name index,
 // file names and the reference-counted base class.
+// As with the standard containers, what allocates throws std::bad_alloc when memory runs out.
 #ifndef KOLTSETTINGS_HOST_FOUNDATION_H
 #define KOLTSETTINGS_HOST_FOUNDATION_H
 
@@ -94,6 +95,7 @@ public:
 
     // Adds (name, value) at the end, keeping a copy of the name; a null name is
     // stored as the empty name. Returns the new entry's position.
+    // Throws std::bad_alloc when memory runs out, leaving the index as it was.
     int Append(const char* name, void* value);
     // Position of the first entry with exactly this name, or -1 (also for a null name).
     [[nodiscard]] int IsIn(const char* name) const noexcept;
@@ -141,7 +143,7 @@ class KOLT_API TAFileName {
 public:
     explicit TAFileName(const char* path) : _path(path ? path : "") {}
     // Non-zero when the path names an existing regular file (symbolic links followed).
-    [[nodiscard]] int IsFile() const;
+    [[nodiscard]] int IsFile() const noexcept;
     const char* CastToCharPtr() const noexcept { return _path.c_str(); }
 
 private:

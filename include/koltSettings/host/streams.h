@@ -9,6 +9,7 @@
 
 // An output stream writing to a standard stream, or to another std::ostream the
 // caller installs with Redirect (to capture output in-process).
+// Writing never throws: a target that fails keeps its failed state, even one set to throw.
 class KOLT_API rzOFStream {
 public:
     using Manipulator = rzOFStream& (*)(rzOFStream&);
@@ -18,15 +19,15 @@ public:
     rzOFStream& operator=(const rzOFStream&) = delete;
 
     // Writes the text; a null text is written as "(null)".
-    rzOFStream& operator<<(const char* text);
-    rzOFStream& operator<<(char c);
-    rzOFStream& operator<<(long value);
-    rzOFStream& operator<<(int value) { return *this << static_cast<long>(value); }
+    rzOFStream& operator<<(const char* text) noexcept;
+    rzOFStream& operator<<(char c) noexcept;
+    rzOFStream& operator<<(long value) noexcept;
+    rzOFStream& operator<<(int value) noexcept { return *this << static_cast<long>(value); }
     rzOFStream& operator<<(Manipulator manipulator) { return manipulator(*this); }
 
     // Writes `length` bytes at once.
-    rzOFStream& write(const char* data, std::size_t length);
-    rzOFStream& flush();
+    rzOFStream& write(const char* data, std::size_t length) noexcept;
+    rzOFStream& flush() noexcept;
 
     // Sends all later output to `target` (null: back to the standard stream) and
     // returns the previous target. Not synchronised with concurrent writers.
@@ -39,7 +40,7 @@ private:
 };
 
 // Ends the current line and flushes.
-KOLT_API rzOFStream& endl(rzOFStream& stream);
+KOLT_API rzOFStream& endl(rzOFStream& stream) noexcept;
 
 // Rule display stream, on the process's standard output.
 extern KOLT_API rzOFStream rzStdout;

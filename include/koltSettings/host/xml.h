@@ -68,9 +68,9 @@ public:
     RUVXMLParser& operator=(const RUVXMLParser&) = delete;
 
     // Parses the file at `path` and returns its root element (null on any failure).
-    GAXXMLNode LoadFromFile(const char* path);
+    GAXXMLNode LoadFromFile(const char* path) noexcept;
     // Parses `size` bytes at `data` (copied) and returns the root element.
-    GAXXMLNode LoadFromMemory(const void* data, std::size_t size);
+    GAXXMLNode LoadFromMemory(const void* data, std::size_t size) noexcept;
 
     // Outcome of the last load.
     enum Status { NotLoaded, Parsed, FileUnreadable, OutOfMemory, Malformed };

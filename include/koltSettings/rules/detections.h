@@ -30,11 +30,11 @@ public:
     // Prints each prohibited use followed by " - " on rzStdout, without a line end.
     virtual void displayUsesToDetect() const;
 
-    // Adds a prohibited use: -1 when null, empty or not permitted for the kind,
-    // 1 when already there, 0 when added.
-    [[nodiscard]] int addUse(const char* use);
+    // Adds a prohibited use: -1 when null, empty or not permitted for the kind (or when
+    // memory ran out: nothing is added), 1 when already there, 0 when added.
+    [[nodiscard]] int addUse(const char* use) noexcept;
     // -1 for a null or empty use, 1 when the use is prohibited, else 0.
-    [[nodiscard]] int isUseToDetect(const char* use) const;
+    [[nodiscard]] int isUseToDetect(const char* use) const noexcept;
 
     const char* getName() const noexcept { return _name; }
     // Null when the rule has no replacement.
@@ -61,7 +61,7 @@ public:
 
     // Fills _classUses on the first call, whatever `force`; later calls refill it only
     // when `force` is exactly 1. Safe to call from several threads at once.
-    static void initPossibleClassUses(int force);
+    static void initPossibleClassUses(int force) noexcept;
 
     static TAIndex _classUses;
     static int _isClassUsesInitDone;
@@ -77,7 +77,7 @@ public:
     [[nodiscard]] int isAUse(const char* use) const override;
 
     // As koltClassDetection::initPossibleClassUses, for _interfaceUses.
-    static void initPossibleInterfaceUses(int force);
+    static void initPossibleInterfaceUses(int force) noexcept;
 
     static TAIndex _interfaceUses;
     static int _isInterfaceUsesInitDone;
@@ -94,7 +94,7 @@ public:
 
     // Empties _wordUses (nothing is permitted for words) and sets the done flag, under
     // the same `force` rule as the other kinds.
-    static void initPossibleClassUses(int force);
+    static void initPossibleClassUses(int force) noexcept;
 
     static TAIndex _wordUses;
     static int _isWordUsesInitDone;

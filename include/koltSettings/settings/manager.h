@@ -16,32 +16,34 @@
 // removed before destruction. Lists handed out stay owned by the manager.
 //
 // One manager must not be used from two threads at once; distinct managers may load
-// concurrently.
+// concurrently. Only the constructor throws (std::bad_alloc); no operation does.
 class KOLT_API koltSettingManager : public TARefCounter {
 public:
     koltSettingManager();
     ~koltSettingManager() override;
 
-    // Loads a settings file. 1 when the path is not a file or the document has a
-    // top-level element other than RunType, ReportSet and OptionLists; else 0.
+    // Loads a settings file. 1 when the path is not a file, the document has a
+    // top-level element other than RunType, ReportSet and OptionLists, or memory ran out
+    // (lastLoadReport() tells which); else 0.
     // Problems are written on rzStderr and reading goes on.
-    int loadFromXmlFile(const char* path);
+    int loadFromXmlFile(const char* path) noexcept;
     // Same walk over a document held in memory; `documentName` stands for the path in
     // diagnostics. Returns 0 or 1 as loadFromXmlFile.
-    int loadFromXmlMemory(const void* data, std::size_t size, const char* documentName);
+    int loadFromXmlMemory(const void* data, std::size_t size, const char* documentName) noexcept;
     // Walks the children of a parsed document's root element; `documentName` is
     // written after "--> Error while parsing SettingFile in createFromXmlFile".
-    int loadFromXmlRoot(GAXXMLNode root, const char* documentName);
+    int loadFromXmlRoot(GAXXMLNode root, const char* documentName) noexcept;
 
     // List queries: null for a null, empty or unknown name.
-    [[nodiscard]] GAXListValGAXString* getGAXListOfGAXString(const char* name) const;
-    [[nodiscard]] GAXListPtrCallWithSpecificArg* getGAXListOfCallWithSpecificArg(const char* name) const;
-    [[nodiscard]] GAXListPtrCall* getGAXListOfCall(const char* name) const;
-    [[nodiscard]] GAXListPtrCallDeclaration* getGAXListOfCallDeclaration(const char* name) const;
+    [[nodiscard]] GAXListValGAXString* getGAXListOfGAXString(const char* name) const noexcept;
+    [[nodiscard]] GAXListPtrCallWithSpecificArg*
+    getGAXListOfCallWithSpecificArg(const char* name) const noexcept;
+    [[nodiscard]] GAXListPtrCall* getGAXListOfCall(const char* name) const noexcept;
+    [[nodiscard]] GAXListPtrCallDeclaration* getGAXListOfCallDeclaration(const char* name) const noexcept;
     // The detection list registered under the name, whatever its kind.
-    [[nodiscard]] GAXListPtrkoltEntityDetection* getGAXListOfEntityDetection(const char* name) const;
+    [[nodiscard]] GAXListPtrkoltEntityDetection* getGAXListOfEntityDetection(const char* name) const noexcept;
     // 1 when a Report of this name was activated, else 0 (also for a null or empty name).
-    [[nodiscard]] int report(const char* name) const;
+    [[nodiscard]] int report(const char* name) const noexcept;
 
     // The registries themselves, for tools that list everything that was loaded. Values
     // are GAXListValGAXString*, GAXListPtrCallWithSpecificArg*, GAXListPtrCall*,
@@ -62,42 +64,42 @@ public:
     // Loading steps, one per element of the settings file. They write their
     // diagnostics on rzStderr and never fail. Records and rules they build belong to the
     // manager, whatever list they are appended to: never delete them.
-    void printXmlPath(GAXXMLNode node, int endLine);
+    void printXmlPath(GAXXMLNode node, int endLine) noexcept;
     // 1 when the node has no attribute and no child element (text does not count).
-    int isFinalNode(GAXXMLNode node);
+    int isFinalNode(GAXXMLNode node) noexcept;
     // Decodes &amp; &lt; &gt; &quot; &apos; in place and returns `text` (null and empty
     // texts are returned untouched). A character written for &amp; takes part in the
     // search for further &amp; and the later entities; later passes never feed earlier ones.
-    char* substituteEntities(char* text);
+    char* substituteEntities(char* text) noexcept;
 
-    void parseRunType(GAXXMLNode node);
-    void parseReportSet(GAXXMLNode node);
-    void parseOptionLists(GAXXMLNode node);
-    void parseGlobal_OptionLists(GAXXMLNode node);
-    void parseLifeCycle_OptionLists(GAXXMLNode node);
-    void parseSuspiciousAlloc_OptionLists(GAXXMLNode node);
-    void parseMemoryManagement_OptionLists(GAXXMLNode node);
-    void parseExceptionManagement_OptionLists(GAXXMLNode node);
-    void parseEntityDetection_OptionLists(GAXXMLNode node);
-    void parseVarious_OptionLists(GAXXMLNode node);
+    void parseRunType(GAXXMLNode node) noexcept;
+    void parseReportSet(GAXXMLNode node) noexcept;
+    void parseOptionLists(GAXXMLNode node) noexcept;
+    void parseGlobal_OptionLists(GAXXMLNode node) noexcept;
+    void parseLifeCycle_OptionLists(GAXXMLNode node) noexcept;
+    void parseSuspiciousAlloc_OptionLists(GAXXMLNode node) noexcept;
+    void parseMemoryManagement_OptionLists(GAXXMLNode node) noexcept;
+    void parseExceptionManagement_OptionLists(GAXXMLNode node) noexcept;
+    void parseEntityDetection_OptionLists(GAXXMLNode node) noexcept;
+    void parseVarious_OptionLists(GAXXMLNode node) noexcept;
 
-    void parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName);
-    void parseFinalListOfCallWithSpecificArg(GAXXMLNode node);
-    void parseFinalListOfCall(GAXXMLNode node);
-    void parseFinalListOfCallDeclaration(GAXXMLNode node);
-    void parseFinalListOfClassDetection(GAXXMLNode node);
-    void parseFinalListOfInterfaceDetection(GAXXMLNode node);
-    void parseFinalListOfMethodDetection(GAXXMLNode node);
-    void parseFinalListOfWordDetection(GAXXMLNode node);
+    void parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName) noexcept;
+    void parseFinalListOfCallWithSpecificArg(GAXXMLNode node) noexcept;
+    void parseFinalListOfCall(GAXXMLNode node) noexcept;
+    void parseFinalListOfCallDeclaration(GAXXMLNode node) noexcept;
+    void parseFinalListOfClassDetection(GAXXMLNode node) noexcept;
+    void parseFinalListOfInterfaceDetection(GAXXMLNode node) noexcept;
+    void parseFinalListOfMethodDetection(GAXXMLNode node) noexcept;
+    void parseFinalListOfWordDetection(GAXXMLNode node) noexcept;
 
-    void parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list);
-    void parseFinalCall(GAXXMLNode node, GAXListPtrCall* list);
-    void parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list);
-    void parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list);
-    void parseFinalInterfaceDetection(GAXXMLNode node, GAXListPtrkoltInterfaceDetection* list);
-    void parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list);
-    void parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list);
-    void parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses);
+    void parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) noexcept;
+    void parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) noexcept;
+    void parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) noexcept;
+    void parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list) noexcept;
+    void parseFinalInterfaceDetection(GAXXMLNode node, GAXListPtrkoltInterfaceDetection* list) noexcept;
+    void parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list) noexcept;
+    void parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list) noexcept;
+    void parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) noexcept;
 
 private:
     TAIndex _stringLists;
@@ -117,7 +119,7 @@ public:
 
 private:
     KOLT_LOCAL int walkDocument(GAXXMLNode root, int parseStatus);
-    KOLT_LOCAL void parseGroup(GAXXMLNode node, int group);
+    KOLT_LOCAL void parseGroup(GAXXMLNode node, int group) noexcept;
 
     std::unique_ptr<LoadState> _state;
 };

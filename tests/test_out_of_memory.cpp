@@ -8,6 +8,7 @@
 // pugixml's allocator, set here: both go through counting_allocator.cpp. Under valgrind,
 // whose operator new cannot be replaced, the sweep is skipped.
 #include "counting_allocator.h"
+#include "fuzz/properties.h"
 #include "support.h"
 
 #include <koltSettings/koltSettings.h>
@@ -109,79 +110,51 @@ struct Fingerprints : koltDiagnosticObserver {
     }
 };
 
-// What a manager holds: the run settings, and each registry's names in registration
-// order with each list's items as text (the active reports have none).
-struct State {
-    std::int32_t typeOfRun = 0;
-    std::int32_t reportTestFw = 0;
-    struct Registry {
-        std::vector<std::string> names;
-        std::vector<std::vector<std::string>> items;
-    };
-    std::array<Registry, 6> registries;
-};
-
-std::string text(const char* s) {
-    return s ? s : "(null)";
-}
-std::string itemText(const GAXString& s) {
-    return s.str();
-}
-std::string itemText(const CallWithSpecificArg* r) {
-    return text(r->className) + '|' + text(r->methodOrFunctionSign) + '|' + std::to_string(r->specificArg);
-}
-std::string itemText(const Call* r) {
-    return text(r->className) + '|' + text(r->methodOrFunctionSign);
-}
-std::string itemText(const CallDeclaration* r) {
-    return text(r->frameworkName) + '|' + text(r->className) + '|' + text(r->methodOrFunctionSign);
-}
-std::string itemText(const koltEntityDetection* r) {
-    std::string s =
-        text(r->getDetectionType()) + '|' + text(r->getName()) + '|' + text(r->getReplacementName());
-    for (int i = 0; i < r->usesToDetect().Size(); ++i) {
-        s += '|' + text(r->usesToDetect().GetName(i));
-    }
-    return s;
-}
-
-template <class List>
-State::Registry registryOf(const TAIndex& index) {
-    State::Registry r;
-    for (int i = 0; i < index.Size(); ++i) {
-        r.names.push_back(index.GetName(i));
-        r.items.emplace_back();
-        if (const auto* list = static_cast<const List*>(index.GetValue(i))) {
-            for (int pos = 1; pos <= list->Size(); ++pos) {
-                r.items.back().push_back(itemText((*list)[pos]));
-            }
-        }
-    }
-    return r;
-}
-
-State stateOf(const koltSettingManager& m) {
-    State s;
-    s.typeOfRun = m._typeOfRun;
-    s.reportTestFw = m._reportTestFw;
-    s.registries = {registryOf<GAXListValGAXString>(m.stringLists()),
-                    registryOf<GAXListPtrCallWithSpecificArg>(m.callWithSpecificArgLists()),
-                    registryOf<GAXListPtrCall>(m.callLists()),
-                    registryOf<GAXListPtrCallDeclaration>(m.callDeclarationLists()),
-                    registryOf<GAXListPtrkoltEntityDetection>(m.entityDetectionLists()),
-                    registryOf<GAXListValGAXString>(m.activeReports())}; // values are null
-    return s;
-}
+using kolt::fuzz::Snapshot;
 
 template <class T>
 bool isPrefix(const std::vector<T>& part, const std::vector<T>& whole) {
     return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
-template <class T>
-std::vector<T> joined(std::vector<T> a, const std::vector<T>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+std::string registryOf(const std::string& listKey) {
+    return listKey.substr(0, listKey.find(' '));
+}
+
+// "" when `part` holds, in every registry, the first lists of `whole`, each with the
+// first of its items, and the run settings untouched or as `whole` sets them.
+std::string prefixOf(const Snapshot& part, const Snapshot& whole) {
+    if ((part.typeOfRun != 3 && part.typeOfRun != whole.typeOfRun) ||
+        (part.reportTestFw != 0 && part.reportTestFw != whole.reportTestFw)) {
+        return "run settings";
+    }
+    std::size_t at = 0;
+    for (const auto& [key, items] : part.lists) {
+        // Lists of `whole` passed over must belong to registries `part` is done with.
+        for (; at < whole.lists.size() && whole.lists[at].first != key; ++at) {
+            if (registryOf(whole.lists[at].first) == registryOf(key)) {
+                return key + " registered before " + whole.lists[at].first;
+            }
+        }
+        if (at == whole.lists.size() || !isPrefix(items, whole.lists[at++].second)) {
+            return key + " is not the start of a list of the whole load";
+        }
+    }
+    return "";
+}
+
+// `first` then `second` loaded into one manager: `second`'s lists, each extended by
+// what `first` put in it first.
+Snapshot loadedInTurn(const Snapshot& first, const Snapshot& second) {
+    Snapshot both = second;
+    for (auto& [key, items] : both.lists) {
+        for (const auto& [earlierKey, earlier] : first.lists) {
+            if (earlierKey == key) {
+                items.insert(items.begin(), earlier.begin(), earlier.end());
+            }
+        }
+    }
+    return both;
 }
 
 // The process-wide permitted-use tables emptied, so that every load fills them again.
@@ -259,7 +232,7 @@ TEST_P(OutOfMemory, EveryAllocationFailingInTurnFailsTheLoadCleanly) {
     koltSettingManager reference;
     const LoadRun whole = load(reference, 0);
     const std::size_t allocations = _allocations;
-    const State full = stateOf(reference);
+    const Snapshot full = kolt::fuzz::snapshot(reference);
     ASSERT_EQ(whole.result, 0);
     ASSERT_EQ(whole.outcome, koltLoadReport::Loaded);
     ASSERT_GT(allocations, 50u);
@@ -279,37 +252,17 @@ TEST_P(OutOfMemory, EveryAllocationFailingInTurnFailsTheLoadCleanly) {
             EXPECT_EQ(whole.err.substr(0, failed.err.size()), failed.err) << "diagnostics written: a prefix";
             EXPECT_TRUE(isPrefix(failed.diagnostics, whole.diagnostics)) << "diagnostics observed: a prefix";
 
-            const State part = stateOf(m);
-            EXPECT_TRUE(part.typeOfRun == 3 || part.typeOfRun == full.typeOfRun);
-            EXPECT_TRUE(part.reportTestFw == 0 || part.reportTestFw == full.reportTestFw);
-            for (std::size_t r = 0; r < full.registries.size(); ++r) {
-                const State::Registry& got = part.registries[r];
-                const State::Registry& all = full.registries[r];
-                ASSERT_TRUE(isPrefix(got.names, all.names)) << "registry " << r;
-                for (std::size_t i = 0; i < got.names.size(); ++i) {
-                    EXPECT_TRUE(isPrefix(got.items[i], all.items[i])) << got.names[i];
-                }
-            }
+            const Snapshot part = kolt::fuzz::snapshot(m);
+            EXPECT_EQ(prefixOf(part, full), "");
 
             // The same manager loads the document whole, on top of what it kept.
             const LoadRun again = load(m, 0);
             EXPECT_EQ(again.result, 0);
             EXPECT_EQ(again.err, whole.err);
             EXPECT_EQ(again.diagnostics, whole.diagnostics);
-            const State both = stateOf(m);
+            const Snapshot both = kolt::fuzz::snapshot(m);
             EXPECT_EQ(both.typeOfRun, full.typeOfRun);
-            for (std::size_t r = 0; r < full.registries.size(); ++r) {
-                const bool reports = r + 1 == full.registries.size(); // names repeat, lists extend
-                const State::Registry& got = both.registries[r];
-                const State::Registry& kept = part.registries[r];
-                const State::Registry& all = full.registries[r];
-                EXPECT_EQ(got.names, reports ? joined(kept.names, all.names) : all.names) << "registry " << r;
-                for (std::size_t i = 0; !reports && i < got.names.size() && i < all.names.size(); ++i) {
-                    EXPECT_EQ(got.items[i],
-                              i < kept.items.size() ? joined(kept.items[i], all.items[i]) : all.items[i])
-                        << got.names[i];
-                }
-            }
+            EXPECT_EQ(both.lists, loadedInTurn(part, full).lists);
         }
         emptyUseTables();
         EXPECT_EQ(kolt::test::liveBytes(), liveBefore) << "nothing leaks";

@@ -104,10 +104,14 @@ std::vector<std::string> collidingNames(const std::string& prefix, std::size_t c
 
 constexpr std::size_t kNames = 160000;
 
+// Where the names go: each between `before` and `after`, all between `open` and `close`.
 struct Shape {
     const char* label;
     const char* prefix;
-    std::string (*document)(const std::vector<std::string>& names);
+    const char* open;
+    const char* before;
+    const char* after;
+    const char* close;
     bool (*found)(const koltSettingManager& m, const char* name);
 };
 
@@ -116,26 +120,13 @@ void PrintTo(const Shape& shape, std::ostream* os) {
 }
 
 const Shape kShapes[] = {
-    {"ActiveReports", "Report__",
-     [](const std::vector<std::string>& names) {
-         std::string body;
-         for (const std::string& n : names) {
-             body += "<Report MessageName=\"" + n + "\" Activate=\"true\"/>";
-         }
-         return kolt::test::settings("<ReportSet>" + body + "</ReportSet>");
-     },
+    {"ActiveReports", "Report__", "<ReportSet>", "<Report MessageName=\"", "\" Activate=\"true\"/>",
+     "</ReportSet>",
      [](const koltSettingManager& m, const char* name) {
          return m.report(name) == 1;
      }},
-    {"PrefixMatchedLists", "EntityDetection_Words___",
-     [](const std::vector<std::string>& names) {
-         std::string body;
-         for (const std::string& n : names) {
-             body += "<" + n + "/>";
-         }
-         return kolt::test::settings("<OptionLists><EntityDetection_OptionLists>" + body +
-                                     "</EntityDetection_OptionLists></OptionLists>");
-     },
+    {"PrefixMatchedLists", "EntityDetection_Words___", "<OptionLists><EntityDetection_OptionLists>", "<",
+     "/>", "</EntityDetection_OptionLists></OptionLists>",
      [](const koltSettingManager& m, const char* name) {
          return m.getGAXListOfEntityDetection(name) != nullptr;
      }},
@@ -153,7 +144,11 @@ TEST_P(Colliding, LoadAndAreFoundLikeAnyNames) {
         return formerHash(n) == shared;
     })) << "the names collide under the former hash";
 
-    const auto loaded = kolt::test::loadXml(shape.document(names));
+    std::string body = shape.open;
+    for (const std::string& n : names) {
+        body += shape.before + n + shape.after;
+    }
+    const auto loaded = kolt::test::loadXml(kolt::test::settings(body + shape.close));
     EXPECT_EQ(loaded.results, std::vector<int>{0});
     EXPECT_EQ(loaded.err, "");
     std::size_t found = 0;
@@ -217,11 +212,9 @@ TEST(KeyedHash, KeyDiffersFromProcessToProcess) {
     const auto child = [&command] {
         std::string output;
         if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (std::fgets(buffer, sizeof buffer, pipe)) {
-                if (std::strncmp(buffer, "hashes: ", 8) == 0) {
-                    output = buffer + 8;
-                    output.pop_back(); // the line end
+            for (char line[256]; std::fgets(line, sizeof line, pipe);) {
+                if (std::strncmp(line, "hashes: ", 8) == 0) {
+                    output = line + 8;
                 }
             }
             ::pclose(pipe);
@@ -231,11 +224,8 @@ TEST(KeyedHash, KeyDiffersFromProcessToProcess) {
     const std::string mine = hashes();
     const std::string first = child();
     const std::string second = child();
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
-    EXPECT_NE(first, mine);
-    EXPECT_NE(second, mine);
-    EXPECT_NE(first, second);
+    ASSERT_FALSE(first.empty() || second.empty());
+    EXPECT_EQ(std::set<std::string>({mine + '\n', first, second}).size(), 3u);
 }
 
 } // namespace

@@ -46,6 +46,14 @@ shapes=(
     "reports-4|--records 0 --many-reports 400000"
     "lists-1|--records 0 --many-lists 25000 --many-lists-all"
     "lists-4|--records 0 --many-lists 100000 --many-lists-all"
+    "collide-reports-1|--records 0 --colliding-reports 40000"
+    "collide-reports-4|--records 0 --colliding-reports 160000"
+    "random-reports-1|--records 0 --colliding-reports 40000 --random-names"
+    "random-reports-4|--records 0 --colliding-reports 160000 --random-names"
+    "collide-lists-1|--records 0 --colliding-lists 40000"
+    "collide-lists-4|--records 0 --colliding-lists 160000"
+    "random-lists-1|--records 0 --colliding-lists 40000 --random-names"
+    "random-lists-4|--records 0 --colliding-lists 160000 --random-names"
 )
 args=()
 for shape in "${shapes[@]}"; do
@@ -69,7 +77,14 @@ if [[ $quick -eq 0 ]]; then
     for shape in entities reports lists; do
         targets+=(--target "$shape-1:load=2" --target "$shape-4:load=2" --scale "$shape-1:$shape-4=5")
     done
-    targets+=(--scale real-50:real-200=5 --queries real-50=2 --queries reports-4=2 --queries lists-4=2)
+    # Names built to collide in the former name index: as fast as random names of the
+    # same length, and linear.
+    for shape in reports lists; do
+        targets+=(--scale "random-$shape-1:collide-$shape-1=2" --scale "random-$shape-4:collide-$shape-4=2"
+                  --scale "collide-$shape-1:collide-$shape-4=5")
+    done
+    targets+=(--scale real-50:real-200=5 --queries real-50=2 --queries reports-4=2 --queries lists-4=2
+              --queries collide-reports-4=2 --queries collide-lists-4=2)
 fi
 
 "$bench" --rounds "$rounds" --csv "$build/bench-results.csv" "${targets[@]}" "${args[@]}" \

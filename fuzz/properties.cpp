@@ -15,14 +15,6 @@ namespace kolt::fuzz {
 
 namespace {
 
-// Everything a manager holds, as comparable text.
-struct Snapshot {
-    int typeOfRun = 0;
-    int reportTestFw = 0;
-    // "<registry> <list name>" and the items in order; the active reports are one list.
-    std::vector<std::pair<std::string, std::vector<std::string>>> lists;
-};
-
 std::string text(const char* s) {
     return s ? '"' + std::string(s) + '"' : std::string("null");
 }
@@ -66,6 +58,8 @@ void addLists(Snapshot& s, const char* label, const TAIndex& registry) {
     }
 }
 
+} // namespace
+
 Snapshot snapshot(const koltSettingManager& m) {
     Snapshot s;
     s.typeOfRun = m._typeOfRun;
@@ -82,6 +76,8 @@ Snapshot snapshot(const koltSettingManager& m) {
     addLists<GAXListPtrkoltEntityDetection>(s, "detections", m.entityDetectionLists());
     return s;
 }
+
+namespace {
 
 std::string differ(const std::string& what, const std::string& expected, const std::string& actual) {
     return what + "\n--- expected\n" + expected + "\n--- actual\n" + actual;

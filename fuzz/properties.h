@@ -6,8 +6,22 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+class koltSettingManager;
 
 namespace kolt::fuzz {
+
+// Everything a manager holds, as comparable text.
+struct Snapshot {
+    int typeOfRun = 0;
+    int reportTestFw = 0;
+    // "<registry> <list name>" and the items in order, registry after registry; the
+    // active reports are one list, "reports".
+    std::vector<std::pair<std::string, std::vector<std::string>>> lists;
+};
+Snapshot snapshot(const koltSettingManager& m);
 
 // The name every document is loaded under (diagnostics of unknown top-level elements
 // name it).

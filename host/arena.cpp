@@ -1,5 +1,7 @@
-// Arena chunks: small ones from malloc, large ones mapped and advised to use huge pages.
+// Arena chunks: small ones from operator new, large ones mapped and advised to use huge pages.
 #include "arena.h"
+
+#include "allocation.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -15,8 +17,8 @@ namespace kolt::detail {
 // Sits at the start of every chunk.
 struct Arena::Chunk {
     Chunk* previous;
-    void* base;         // what malloc or mmap returned
-    std::size_t mapped; // length of the mapping; 0 for malloc
+    void* base;         // what operator new or mmap returned
+    std::size_t mapped; // length of the mapping; 0 for operator new
 };
 
 namespace {
@@ -29,7 +31,7 @@ constexpr std::size_t kHeader =
     (sizeof(void*) * 3 + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
 
 // Maps `size` bytes on a huge-page boundary and asks for huge pages; null when the
-// system refuses (the caller then falls back to malloc).
+// system refuses (the caller then falls back to operator new).
 void* mapHuge(std::size_t size, void*& base, std::size_t& mapped) noexcept {
 #if KOLT_ARENA_MAPS && defined(MADV_HUGEPAGE)
     const std::size_t length = (size + kHugePage - 1) & ~(kHugePage - 1);
@@ -73,7 +75,7 @@ Arena::~Arena() {
             continue;
         }
 #endif
-        std::free(c->base);
+        freeBytes(c->base);
         c = previous;
     }
 }
@@ -91,7 +93,7 @@ void* Arena::allocateSlow(std::size_t size) {
     std::size_t mapped = 0;
     void* memory = total >= kHugePage ? mapHuge(total, base, mapped) : nullptr;
     if (!memory) {
-        memory = base = std::malloc(total);
+        memory = base = allocateBytes(total);
         mapped = 0;
         if (!memory) {
             throw std::bad_alloc();

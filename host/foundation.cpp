@@ -3,7 +3,9 @@
 
 #include <sys/stat.h>
 
+#include "allocation.h"
 #include "huge_pages.h"
+#include "name_hash.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -91,12 +93,6 @@ std::uint64_t load64(const char* p) noexcept {
     return w;
 }
 
-std::uint64_t load32(const char* p) noexcept {
-    std::uint32_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
 // The last eight bytes of a name, or all of a shorter one, zero-padded. Names that share
 // a long prefix (EntityDetection_Classes, EntityDetection_Methods) differ there.
 std::uint64_t tailOf(const char* name, std::size_t length) noexcept {
@@ -110,32 +106,9 @@ std::uint64_t tailOf(const char* name, std::size_t length) noexcept {
     return tail;
 }
 
-// Eight bytes per step, each word scrambled by a multiplication that does not wait for
-// the previous step; the final mix spreads every input bit over the low bits the table
-// uses. A byte-wise hash costs a multiplication per byte in one dependency chain, and
-// names of 20 to 40 bytes are the common case here.
-std::uint32_t hashName(const char* name, std::size_t length) noexcept {
-    constexpr std::uint64_t kWordFactor = 0x9e3779b97f4a7c15u;
-    constexpr std::uint64_t kMixFactor = 0xff51afd7ed558ccdu;
-    std::uint64_t h = length * kMixFactor;
-    if (length >= 8) {
-        const char* last = name + length - 8;
-        for (; name < last; name += 8) {
-            h = ((h << 23) | (h >> 41)) ^ (load64(name) * kWordFactor);
-        }
-        h = ((h << 23) | (h >> 41)) ^ (load64(last) * kWordFactor); // may overlap the previous word
-    } else if (length >= 4) {
-        h ^= (load32(name) | load32(name + length - 4) << 32) * kWordFactor;
-    } else if (length > 0) {
-        const auto byte = [&](std::size_t i) {
-            return static_cast<std::uint64_t>(static_cast<unsigned char>(name[i]));
-        };
-        h ^= (byte(0) | byte(length / 2) << 8 | byte(length - 1) << 16) * kWordFactor;
-    }
-    h ^= h >> 33;
-    h *= kMixFactor;
-    h ^= h >> 33;
-    return static_cast<std::uint32_t>(h);
+// The index keeps 32 bits of the keyed hash: enough for any table it can hold.
+std::uint32_t hashOf(const char* name, std::size_t length) noexcept {
+    return static_cast<std::uint32_t>(kolt::detail::hashName(name, length));
 }
 
 // Below this size a lookup scans the entries; hashing only pays beyond it.
@@ -155,7 +128,7 @@ void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
     while (chunk) {
         Chunk* older = chunk->older;
         chunk->~Chunk();
-        std::free(chunk);
+        kolt::detail::freeBytes(chunk);
         chunk = older;
     }
 }
@@ -163,7 +136,7 @@ void TAIndex::ChunkDeleter::operator()(Chunk* chunk) const noexcept {
 namespace {
 
 struct FreeMemory {
-    void operator()(void* p) const noexcept { std::free(p); }
+    void operator()(void* p) const noexcept { kolt::detail::freeBytes(p); }
 };
 
 // Largest chunk of name storage: the space left unused in the newest chunk is bounded,
@@ -175,8 +148,8 @@ constexpr std::size_t kLargestNameChunk = std::size_t(16) << 20;
 TAIndex::TAIndex() noexcept = default;
 
 TAIndex::~TAIndex() {
-    std::free(_entries);
-    std::free(_slots);
+    kolt::detail::freeBytes(_entries);
+    kolt::detail::freeBytes(_slots);
 }
 
 const char* TAIndex::storeName(const char* name, std::size_t length) {
@@ -186,7 +159,7 @@ const char* TAIndex::storeName(const char* name, std::size_t length) {
         if (capacity < length + 1) {
             capacity = length + 1;
         }
-        void* raw = std::malloc(sizeof(Chunk) + capacity);
+        void* raw = kolt::detail::allocateBytes(sizeof(Chunk) + capacity);
         if (!raw) {
             throw std::bad_alloc();
         }
@@ -207,15 +180,19 @@ int TAIndex::Append(const char* name, void* value) {
         name = "";
     }
     const std::size_t length = std::strlen(name);
-    const std::uint32_t hash = hashName(name, length);
+    const std::uint32_t hash = hashOf(name, length);
     // Everything that can fail comes first: the index changes only once nothing can.
     if (_size == _capacity) {
         const std::size_t capacity = _capacity ? 2 * _capacity : 4;
-        auto* grown = static_cast<Entry*>(std::realloc(_entries, capacity * sizeof(Entry)));
+        auto* grown = static_cast<Entry*>(kolt::detail::allocateBytes(capacity * sizeof(Entry)));
         if (!grown) {
             throw std::bad_alloc();
         }
         kolt::detail::adviseHugePages(grown, capacity * sizeof(Entry));
+        if (_size) {
+            std::memcpy(grown, _entries, _size * sizeof(Entry));
+        }
+        kolt::detail::freeBytes(_entries);
         _entries = grown;
         _capacity = capacity;
     }
@@ -226,7 +203,8 @@ int TAIndex::Append(const char* name, void* value) {
     }
     std::unique_ptr<std::int32_t, FreeMemory> slots;
     if (slotCount != _slotCount) {
-        slots.reset(static_cast<std::int32_t*>(std::malloc(slotCount * sizeof(std::int32_t))));
+        slots.reset(
+            static_cast<std::int32_t*>(kolt::detail::allocateBytes(slotCount * sizeof(std::int32_t))));
         if (!slots) {
             throw std::bad_alloc();
         }
@@ -237,7 +215,7 @@ int TAIndex::Append(const char* name, void* value) {
     const std::size_t pos = _size;
     _entries[_size++] = Entry{stored, static_cast<std::uint32_t>(length), hash, tailOf(name, length), value};
     if (slots) {
-        std::free(_slots);
+        kolt::detail::freeBytes(_slots);
         _slots = slots.release();
         _slotCount = slotCount;
         fillSlots();
@@ -310,7 +288,7 @@ int TAIndex::IsIn(const char* name) const noexcept {
 }
 
 int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) const noexcept {
-    const std::uint32_t hash = hashName(name, length);
+    const std::uint32_t hash = hashOf(name, length);
     const std::size_t mask = _slotCount - 1;
     for (std::size_t i = hash & mask; _slots[i] >= 0; i = (i + 1) & mask) {
         const Entry& e = _entries[static_cast<std::size_t>(_slots[i])];
@@ -322,8 +300,8 @@ int TAIndex::probe(const char* name, std::size_t length, std::uint64_t tail) con
 }
 
 void TAIndex::Reset() noexcept {
-    std::free(_entries);
-    std::free(_slots);
+    kolt::detail::freeBytes(_entries);
+    kolt::detail::freeBytes(_slots);
     _entries = nullptr;
     _slots = nullptr;
     _size = _capacity = _slotCount = 0;
@@ -338,7 +316,7 @@ void* TAIndex::GetValue(int pos) const noexcept {
     return pos >= 0 && pos < Size() ? _entries[static_cast<std::size_t>(pos)].value : nullptr;
 }
 
-int TAFileName::IsFile() const {
+int TAFileName::IsFile() const noexcept {
     struct stat info {};
     return !_path.empty() && ::stat(_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? 1 : 0;
 }

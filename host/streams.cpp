@@ -5,30 +5,44 @@
 #include <iostream>
 #include <ostream>
 
-rzOFStream& rzOFStream::operator<<(const char* text) {
+namespace {
+
+// A target that fails is left in its failed state (badbit); when the caller asked it to
+// throw as well, the exception stops here: writing diagnostics never throws.
+template <class Write>
+void guarded(Write write) noexcept {
+    try {
+        write();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+rzOFStream& rzOFStream::operator<<(const char* text) noexcept {
     if (!text) {
         text = "(null)";
     }
     return write(text, std::strlen(text));
 }
 
-rzOFStream& rzOFStream::operator<<(char c) {
-    _out->put(c);
+rzOFStream& rzOFStream::operator<<(char c) noexcept {
+    guarded([&] { _out->put(c); });
     return *this;
 }
 
-rzOFStream& rzOFStream::operator<<(long value) {
-    *_out << value;
+rzOFStream& rzOFStream::operator<<(long value) noexcept {
+    guarded([&] { *_out << value; });
     return *this;
 }
 
-rzOFStream& rzOFStream::write(const char* data, std::size_t length) {
-    _out->write(data, static_cast<std::streamsize>(length));
+rzOFStream& rzOFStream::write(const char* data, std::size_t length) noexcept {
+    guarded([&] { _out->write(data, static_cast<std::streamsize>(length)); });
     return *this;
 }
 
-rzOFStream& rzOFStream::flush() {
-    _out->flush();
+rzOFStream& rzOFStream::flush() noexcept {
+    guarded([&] { _out->flush(); });
     return *this;
 }
 
@@ -38,7 +52,7 @@ std::ostream* rzOFStream::Redirect(std::ostream* target) noexcept {
     return previous;
 }
 
-rzOFStream& endl(rzOFStream& stream) {
+rzOFStream& endl(rzOFStream& stream) noexcept {
     return stream.write("\n", 1).flush();
 }
 

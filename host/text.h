@@ -2,21 +2,22 @@
 #ifndef KOLTSETTINGS_HOST_TEXT_H
 #define KOLTSETTINGS_HOST_TEXT_H
 
+#include "allocation.h"
+
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace kolt::detail {
 
-// A heap copy released with free (null stays null). Throws std::bad_alloc when out of
+// A heap copy released with freeText (null stays null). Throws std::bad_alloc when out of
 // memory, which the load entry points turn into a failed load.
 inline char* copyText(const char* text) {
     if (!text) {
         return nullptr;
     }
     const std::size_t size = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(std::malloc(size));
+    auto* copy = static_cast<char*>(allocateBytes(size));
     if (!copy) {
         throw std::bad_alloc();
     }
@@ -24,7 +25,7 @@ inline char* copyText(const char* text) {
 }
 
 inline void freeText(char*& text) noexcept {
-    std::free(text);
+    freeBytes(text);
     text = nullptr;
 }
 

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -113,20 +114,35 @@ struct RUVXMLParser::Impl {
     bool secondRoot = false;             // the failure is a second top-level element
     std::vector<std::size_t> lineStarts; // offsets of the first byte of each line
 
-    void indexLines(const char* data, std::size_t size) {
+    // False when memory ran out (the index is then empty).
+    bool indexLines(const char* data, std::size_t size) noexcept {
         lineStarts.clear();
         if (!keepLineIndex) {
-            return;
+            return true;
         }
-        lineStarts.push_back(0);
-        for (const char* p = data; (p = static_cast<const char*>(std::memchr(p, '\n', size - (p - data))));) {
-            ++p;
-            lineStarts.push_back(static_cast<std::size_t>(p - data));
+        try {
+            lineStarts.push_back(0);
+            for (const char* p = data;
+                 (p = static_cast<const char*>(std::memchr(p, '\n', size - (p - data))));) {
+                ++p;
+                lineStarts.push_back(static_cast<std::size_t>(p - data));
+            }
+            return true;
+        } catch (const std::bad_alloc&) {
+            lineStarts.clear();
+            return false;
         }
     }
 
-    GAXXMLNode parse(void* buffer, std::size_t size) {
-        // The buffer was allocated with pugixml's allocator; pugixml now owns it.
+    // Parses the buffer, allocated with pugixml's allocator, which pugixml then owns
+    // (and frees, whatever the outcome).
+    GAXXMLNode parse(void* buffer, std::size_t size) noexcept {
+        auto deallocate = pugi::get_memory_deallocation_function();
+        if (!indexLines(static_cast<const char*>(buffer), size)) {
+            deallocate(buffer);
+            status = OutOfMemory;
+            return GAXXMLNode();
+        }
         secondRoot = false;
         result =
             document.load_buffer_inplace_own(buffer, size, kolt::detail::kParseOptions, pugi::encoding_auto);
@@ -150,7 +166,7 @@ struct RUVXMLParser::Impl {
         return GAXXMLNode(root.internal_object());
     }
 
-    void* allocate(std::size_t size) {
+    void* allocate(std::size_t size) noexcept {
         // One extra byte so that an empty input still gets a real buffer.
         void* buffer = pugi::get_memory_allocation_function()(size + 1);
         kolt::detail::adviseHugePages(buffer, size + 1); // still pugixml's buffer
@@ -161,7 +177,7 @@ struct RUVXMLParser::Impl {
 RUVXMLParser::RUVXMLParser() : _impl(std::make_unique<Impl>()) {}
 RUVXMLParser::~RUVXMLParser() = default;
 
-GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) {
+GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) noexcept {
     Impl& impl = *_impl;
     impl.document.reset();
     impl.result = pugi::xml_parse_result();
@@ -219,11 +235,10 @@ GAXXMLNode RUVXMLParser::LoadFromFile(const char* path) {
         deallocate(buffer);
         return GAXXMLNode();
     }
-    impl.indexLines(buffer, size);
     return impl.parse(buffer, size);
 }
 
-GAXXMLNode RUVXMLParser::LoadFromMemory(const void* data, std::size_t size) {
+GAXXMLNode RUVXMLParser::LoadFromMemory(const void* data, std::size_t size) noexcept {
     Impl& impl = *_impl;
     impl.document.reset();
     impl.result = pugi::xml_parse_result();
@@ -236,7 +251,6 @@ GAXXMLNode RUVXMLParser::LoadFromMemory(const void* data, std::size_t size) {
     if (size) {
         std::memcpy(buffer, data, size);
     }
-    impl.indexLines(static_cast<const char*>(buffer), size);
     return impl.parse(buffer, size);
 }
 

@@ -57,6 +57,7 @@ constexpr bool kTakes = hasChild(Record, Field);
 // earlier value.
 template <Element Record>
 RecordChildren readChildren(koltSettingManager::LoadState& state, GAXXMLNode node) {
+    state.goOn();
     state.refuseAttributesOnce(node);
     RecordChildren r;
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
@@ -88,7 +89,8 @@ Record* newRecord(koltSettingManager::LoadState& state) {
 
 } // namespace
 
-void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) {
+void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node,
+                                                       GAXListPtrCallWithSpecificArg* list) noexcept try {
     if (!list) {
         return;
     }
@@ -106,9 +108,11 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListP
     record->methodOrFunctionSign = _state->storedText(r.signature);
     record->specificArg = r.specificArg;
     list->Append(record);
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
+void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) noexcept try {
     if (!list) {
         return;
     }
@@ -121,9 +125,12 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) {
     record->className = _state->storedText(r.className);
     record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) {
+void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) noexcept
+    try {
     if (!list) {
         return;
     }
@@ -141,4 +148,6 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
     record->className = _state->storedText(r.className);
     record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

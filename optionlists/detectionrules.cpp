@@ -95,7 +95,7 @@ int splitSignature(std::string_view signature, kolt::detail::Arena& arena, char*
 // from the name, the class name and the replacement, all as read.
 template <class List, class MakeRule>
 void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& state, GAXXMLNode node,
-                    List* list, const DetectionShape& shape, MakeRule makeRule) {
+                    List* list, const DetectionShape& shape, MakeRule makeRule) noexcept try {
     if (!list) {
         return;
     }
@@ -115,6 +115,7 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
             state.emit(Code::UnexpectedNode, child);
         }
     });
+    state.goOn(); // a use set may have lost uses
     if (isEmpty(c.name)) {
         state.emit(shape.noName, node);
         return;
@@ -126,18 +127,21 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
     auto* made = makeRule(state, c.name, c.className, c.replacement);
     kolt::detail::BuiltRule<std::remove_pointer_t<decltype(made)>> rule(made);
     for (int i = 1; i <= c.uses.Size(); ++i) {
-        if (rule->addUse(c.uses[i]) == -1) {
+        if (RuleStorage::addUse(*rule, c.uses[i]) == -1) {
             state.emit(shape.refusedUse, node, {c.uses[i]}, c.uses[i]);
         }
     }
     // Kept even when every use was refused.
     list->Append(rule.get());
     rule.release();
+} catch (const std::bad_alloc&) {
+    state.stepFailed();
 }
 
 } // namespace
 
-void koltSettingManager::parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list) {
+void koltSettingManager::parseFinalClassDetection(GAXXMLNode node,
+                                                  GAXListPtrkoltClassDetection* list) noexcept {
     parseDetection(*this, *_state, node, list, kClass,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
                        return RuleStorage::make<koltClassDetection>(state.arena, state.storedText(name),
@@ -146,7 +150,7 @@ void koltSettingManager::parseFinalClassDetection(GAXXMLNode node, GAXListPtrkol
 }
 
 void koltSettingManager::parseFinalInterfaceDetection(GAXXMLNode node,
-                                                      GAXListPtrkoltInterfaceDetection* list) {
+                                                      GAXListPtrkoltInterfaceDetection* list) noexcept {
     parseDetection(*this, *_state, node, list, kInterface,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
                        return RuleStorage::make<koltInterfaceDetection>(state.arena, state.storedText(name),
@@ -154,7 +158,8 @@ void koltSettingManager::parseFinalInterfaceDetection(GAXXMLNode node,
                    });
 }
 
-void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list) {
+void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node,
+                                                   GAXListPtrkoltMethodDetection* list) noexcept {
     parseDetection(
         *this, *_state, node, list, kMethod,
         [](LoadState& state, const char* signature, const char* className, const char* replacement) {
@@ -167,7 +172,8 @@ void koltSettingManager::parseFinalMethodDetection(GAXXMLNode node, GAXListPtrko
         });
 }
 
-void koltSettingManager::parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list) {
+void koltSettingManager::parseFinalWordDetection(GAXXMLNode node,
+                                                 GAXListPtrkoltWordDetection* list) noexcept {
     parseDetection(*this, *_state, node, list, kWord,
                    [](LoadState& state, const char* name, const char*, const char* replacement) {
                        return RuleStorage::make<koltWordDetection>(state.arena, state.storedText(name),

@@ -1,6 +1,7 @@
 // OptionLists and its groups, driven by the vocabulary table.
 #include "../host/text.h"
 #include "../host/walk.h"
+#include "../rules/use_tables.h"
 #include "../settings/load_state.h"
 #include "vocabulary.h"
 
@@ -21,7 +22,7 @@ static_assert(sizeof(kGroupOperations) / sizeof(kGroupOperations[0]) == kolt::de
 
 } // namespace
 
-void koltSettingManager::parseOptionLists(GAXXMLNode node) {
+void koltSettingManager::parseOptionLists(GAXXMLNode node) noexcept try {
     LoadState& state = *_state;
     state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
@@ -31,9 +32,11 @@ void koltSettingManager::parseOptionLists(GAXXMLNode node) {
             state.emit(Code::UnexpectedNode, child);
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
-void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
+void koltSettingManager::parseGroup(GAXXMLNode node, int group) noexcept try {
     LoadState& state = *_state;
     state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode child) {
@@ -69,11 +72,11 @@ void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
             break;
         }
         case ListKind::ClassDetections:
-            koltClassDetection::initPossibleClassUses(0);
+            kolt::detail::fillClassUses();
             parseFinalListOfClassDetection(child);
             break;
         case ListKind::InterfaceDetections:
-            koltInterfaceDetection::initPossibleInterfaceUses(0);
+            kolt::detail::fillInterfaceUses();
             parseFinalListOfInterfaceDetection(child);
             break;
         case ListKind::MethodDetections:
@@ -84,10 +87,12 @@ void koltSettingManager::parseGroup(GAXXMLNode node, int group) {
             break;
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }
 
 #define KOLT_GROUP(Id, Name, About)                                                                          \
-    void koltSettingManager::parse##Id##_OptionLists(GAXXMLNode node) {                                      \
+    void koltSettingManager::parse##Id##_OptionLists(GAXXMLNode node) noexcept {                             \
         parseGroup(node, static_cast<int>(Group::Id));                                                       \
     }
 #include "vocabulary.def"

@@ -14,11 +14,12 @@ namespace elements = kolt::detail::elements;
 // `itemName` to `parseItem`; other children are unexpected nodes.
 template <class List, class ParseItem>
 void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAXXMLNode node,
-                    const char* itemName, ParseItem parseItem) {
+                    const char* itemName, ParseItem parseItem) noexcept try {
     const char* name = node.GetTag();
     if (kolt::detail::isEmpty(name)) {
         return;
     }
+    state.goOn();
     state.refuseAttributesOnce(node);
     List* list = kolt::detail::getOrCreateList<List>(registry, name);
     if (!list) {
@@ -31,11 +32,13 @@ void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAX
             state.emit(Code::UnexpectedNode, item);
         }
     });
+} catch (const std::bad_alloc&) {
+    state.stepFailed();
 }
 
 } // namespace
 
-void koltSettingManager::parseFinalListOfCallWithSpecificArg(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfCallWithSpecificArg(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrCallWithSpecificArg>(
         *_state, _callWithSpecificArgLists, node, elements::CallWithSpecificArg,
         [this](GAXXMLNode item, GAXListPtrCallWithSpecificArg* list) {
@@ -43,19 +46,19 @@ void koltSettingManager::parseFinalListOfCallWithSpecificArg(GAXXMLNode node) {
         });
 }
 
-void koltSettingManager::parseFinalListOfCall(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfCall(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrCall>(
         *_state, _callLists, node, elements::Call,
         [this](GAXXMLNode item, GAXListPtrCall* list) { parseFinalCall(item, list); });
 }
 
-void koltSettingManager::parseFinalListOfCallDeclaration(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfCallDeclaration(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrCallDeclaration>(
         *_state, _callDeclarationLists, node, elements::CallDeclaration,
         [this](GAXXMLNode item, GAXListPtrCallDeclaration* list) { parseFinalCallDeclaration(item, list); });
 }
 
-void koltSettingManager::parseFinalListOfClassDetection(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfClassDetection(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrkoltClassDetection>(*_state, _entityDetectionLists, node,
                                                  elements::ClassDetection,
                                                  [this](GAXXMLNode item, GAXListPtrkoltClassDetection* list) {
@@ -63,7 +66,7 @@ void koltSettingManager::parseFinalListOfClassDetection(GAXXMLNode node) {
                                                  });
 }
 
-void koltSettingManager::parseFinalListOfInterfaceDetection(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfInterfaceDetection(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrkoltInterfaceDetection>(
         *_state, _entityDetectionLists, node, elements::InterfaceDetection,
         [this](GAXXMLNode item, GAXListPtrkoltInterfaceDetection* list) {
@@ -71,7 +74,7 @@ void koltSettingManager::parseFinalListOfInterfaceDetection(GAXXMLNode node) {
         });
 }
 
-void koltSettingManager::parseFinalListOfMethodDetection(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfMethodDetection(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrkoltMethodDetection>(
         *_state, _entityDetectionLists, node, elements::MethodDetection,
         [this](GAXXMLNode item, GAXListPtrkoltMethodDetection* list) {
@@ -79,7 +82,7 @@ void koltSettingManager::parseFinalListOfMethodDetection(GAXXMLNode node) {
         });
 }
 
-void koltSettingManager::parseFinalListOfWordDetection(GAXXMLNode node) {
+void koltSettingManager::parseFinalListOfWordDetection(GAXXMLNode node) noexcept {
     readRecordList<GAXListPtrkoltWordDetection>(
         *_state, _entityDetectionLists, node, elements::WordDetection,
         [this](GAXXMLNode item, GAXListPtrkoltWordDetection* list) { parseFinalWordDetection(item, list); });

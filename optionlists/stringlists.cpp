@@ -7,12 +7,13 @@
 using kolt::detail::Code;
 using kolt::detail::isEmpty;
 
-void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName) {
+void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName) noexcept try {
     const char* name = node.GetTag();
     if (isEmpty(name) || isEmpty(itemName)) {
         return;
     }
     LoadState& state = *_state;
+    state.goOn();
     state.refuseAttributesOnce(node);
     GAXListValGAXString* list = kolt::detail::getOrCreateList<GAXListValGAXString>(_stringLists, name);
     kolt::detail::forEachChild(node, [&](GAXXMLNode item) {
@@ -32,4 +33,6 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
             list->Append(GAXString(std::string(state.decoding.data(), decoded)));
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

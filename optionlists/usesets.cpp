@@ -12,7 +12,8 @@ using kolt::detail::sameText;
 namespace attributes = kolt::detail::attributes;
 namespace values = kolt::detail::values;
 
-void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) {
+void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) noexcept
+    try {
     if (!uses) {
         return;
     }
@@ -59,4 +60,6 @@ void koltSettingManager::parseUseSet(GAXXMLNode node, const char* useKind, GAXLi
         }
         kolt::detail::forEachChild(use, [&](GAXXMLNode child) { state.emit(Code::UnexpectedNode, child); });
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

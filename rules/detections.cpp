@@ -3,6 +3,7 @@
 #include <koltSettings/rules/detections.h>
 
 #include "../host/text.h"
+#include "use_tables.h"
 
 #include <mutex>
 
@@ -32,7 +33,8 @@ bool holdsExactly(const TAIndex& table, const char* const (&names)[N]) noexcept 
 }
 
 // Empties `table`, appends `names` and sets `done`: on the first call whatever `force`,
-// afterwards only when `force` is exactly 1.
+// afterwards only when `force` is exactly 1. When memory runs out, the table is left
+// empty and not done, and std::bad_alloc goes on.
 template <std::size_t N>
 void fillUseTable(TAIndex& table, int& done, int force, const char* const (&names)[N]) {
     if (loadFlag(done) != 0 && force != 1) {
@@ -46,10 +48,16 @@ void fillUseTable(TAIndex& table, int& done, int force, const char* const (&name
     // while other threads read it (loading) is no data race.
     if (!holdsExactly(table, names)) {
         table.Reset();
-        for (const char* name : names) {
-            if (name) {
-                table.Append(name, nullptr);
+        try {
+            for (const char* name : names) {
+                if (name) {
+                    table.Append(name, nullptr);
+                }
             }
+        } catch (const std::bad_alloc&) {
+            table.Reset();
+            __atomic_store_n(&done, 0, __ATOMIC_RELEASE);
+            throw;
         }
     }
     __atomic_store_n(&done, 1, __ATOMIC_RELEASE);
@@ -77,7 +85,26 @@ int isKey(const TAIndex& table, const char* use) noexcept {
     return table.IsIn(use) >= 0 ? 1 : 0;
 }
 
+// The public initialisers never throw: a table that memory did not suffice for is filled
+// by a later call, and until then permits nothing.
+template <class Fill>
+void withoutThrowing(Fill fill) noexcept {
+    try {
+        fill();
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 } // namespace
+
+void kolt::detail::fillClassUses() {
+    fillUseTable(koltClassDetection::_classUses, koltClassDetection::_isClassUsesInitDone, 0, kClassUses);
+}
+
+void kolt::detail::fillInterfaceUses() {
+    fillUseTable(koltInterfaceDetection::_interfaceUses, koltInterfaceDetection::_isInterfaceUsesInitDone, 0,
+                 kInterfaceUses);
+}
 
 // ---------------------------------------------------------------------------------------
 
@@ -97,18 +124,22 @@ koltEntityDetection::~koltEntityDetection() {
     // Values stored by addUse are null; nothing else is owned through the index.
 }
 
-int koltEntityDetection::addUse(const char* use) {
+int koltEntityDetection::addUse(const char* use) noexcept {
     if (kolt::detail::isEmpty(use) || !isAUse(use)) {
         return -1;
     }
     if (_usesToDetect.IsIn(use) >= 0) {
         return 1;
     }
-    _usesToDetect.Append(use, nullptr);
+    try {
+        _usesToDetect.Append(use, nullptr);
+    } catch (const std::bad_alloc&) {
+        return -1; // not added
+    }
     return 0;
 }
 
-[[gnu::flatten]] int koltEntityDetection::isUseToDetect(const char* use) const {
+[[gnu::flatten]] int koltEntityDetection::isUseToDetect(const char* use) const noexcept {
     if (kolt::detail::isEmpty(use)) {
         return -1;
     }
@@ -148,8 +179,8 @@ int koltClassDetection::isAUse(const char* use) const {
     return isKey(_classUses, use);
 }
 
-void koltClassDetection::initPossibleClassUses(int force) {
-    fillUseTable(_classUses, _isClassUsesInitDone, force, kClassUses);
+void koltClassDetection::initPossibleClassUses(int force) noexcept {
+    withoutThrowing([force] { fillUseTable(_classUses, _isClassUsesInitDone, force, kClassUses); });
 }
 
 TAIndex koltInterfaceDetection::_interfaceUses;
@@ -165,8 +196,9 @@ int koltInterfaceDetection::isAUse(const char* use) const {
     return isKey(_interfaceUses, use);
 }
 
-void koltInterfaceDetection::initPossibleInterfaceUses(int force) {
-    fillUseTable(_interfaceUses, _isInterfaceUsesInitDone, force, kInterfaceUses);
+void koltInterfaceDetection::initPossibleInterfaceUses(int force) noexcept {
+    withoutThrowing(
+        [force] { fillUseTable(_interfaceUses, _isInterfaceUsesInitDone, force, kInterfaceUses); });
 }
 
 TAIndex koltWordDetection::_wordUses;
@@ -182,8 +214,8 @@ int koltWordDetection::isAUse(const char* use) const {
     return isKey(_wordUses, use);
 }
 
-void koltWordDetection::initPossibleClassUses(int force) {
-    fillUseTable(_wordUses, _isWordUsesInitDone, force, kNoUses);
+void koltWordDetection::initPossibleClassUses(int force) noexcept {
+    withoutThrowing([force] { fillUseTable(_wordUses, _isWordUsesInitDone, force, kNoUses); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -81,7 +81,7 @@ void dumpRule(std::ostream& out, const koltEntityDetection* rule) {
 
 } // namespace
 
-void koltDumpText(const koltSettingManager& m, std::ostream& out) {
+void koltDumpText(const koltSettingManager& m, std::ostream& out) noexcept try {
     out << "run type: " << m._typeOfRun << '\n';
     out << "report test framework: " << m._reportTestFw << '\n';
     const TAIndex& reports = m.activeReports();
@@ -106,4 +106,10 @@ void koltDumpText(const koltSettingManager& m, std::ostream& out) {
         });
     dumpLists<GAXListPtrkoltEntityDetection>(out, m.entityDetectionLists(), "detection list",
                                              [&](const koltEntityDetection* r) { dumpRule(out, r); });
+} catch (...) {
+    // Memory ran out, or `out` was set to throw: the listing stops, `out` says it failed.
+    try {
+        out.setstate(std::ios::badbit);
+    } catch (...) {
+    }
 }

@@ -114,11 +114,11 @@ char* decodeEntities(char* text) noexcept {
 char* TextBuffer::reserve(std::size_t size) {
     if (size > _capacity) {
         const std::size_t capacity = size > 2 * _capacity ? size : 2 * _capacity;
-        char* grown = static_cast<char*>(std::malloc(capacity));
+        char* grown = static_cast<char*>(allocateBytes(capacity));
         if (!grown) {
             throw std::bad_alloc();
         }
-        std::free(_data);
+        freeBytes(_data);
         _data = grown;
         _capacity = capacity;
         adviseHugePages(_data, _capacity); // a long text is written through once

@@ -2,8 +2,9 @@
 #ifndef KOLTSETTINGS_SETTINGS_ENTITIES_H
 #define KOLTSETTINGS_SETTINGS_ENTITIES_H
 
+#include "../host/allocation.h"
+
 #include <cstddef>
-#include <cstdlib>
 
 namespace kolt::detail {
 
@@ -20,7 +21,7 @@ std::size_t decodeEntities(char* text, std::size_t length) noexcept;
 class TextBuffer {
 public:
     TextBuffer() noexcept = default;
-    ~TextBuffer() { std::free(_data); }
+    ~TextBuffer() { freeBytes(_data); }
     TextBuffer(const TextBuffer&) = delete;
     TextBuffer& operator=(const TextBuffer&) = delete;
 

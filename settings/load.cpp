@@ -12,6 +12,7 @@ namespace {
 using kolt::detail::Code;
 using kolt::detail::sameText;
 namespace elements = kolt::detail::elements;
+using LoadState = koltSettingManager::LoadState;
 
 // Clears the running parser when the walk ends, however it ends.
 struct ParserScope {
@@ -26,7 +27,7 @@ struct ParserScope {
 // observer (the index of a large file costs time and memory); failures are rare, so the
 // input is parsed again with one. Out of memory, the position stays unknown.
 template <class Parse>
-void locateParseError(koltLoadReport& report, std::ptrdiff_t offset, Parse parse) {
+void locateParseError(koltLoadReport& report, std::ptrdiff_t offset, Parse parse) noexcept {
     if (report.outcome != koltLoadReport::Malformed || report.parseErrorLine != 0) {
         return;
     }
@@ -41,41 +42,75 @@ void locateParseError(koltLoadReport& report, std::ptrdiff_t offset, Parse parse
     }
 }
 
-} // namespace
+// Marks the steps of a walk as part of a load, however the walk ends; steps called on
+// their own afterwards start afresh.
+struct LoadingScope {
+    LoadState& state;
+    explicit LoadingScope(LoadState& s) : state(s) { state.loading = true; }
+    ~LoadingScope() {
+        state.loading = false;
+        state.outOfMemory = false;
+    }
+    LoadingScope(const LoadingScope&) = delete;
+    LoadingScope& operator=(const LoadingScope&) = delete;
+};
 
-int koltSettingManager::loadFromXmlFile(const char* path) {
-    LoadState& state = *_state;
-    state.start(path);
-    if (!TAFileName(path).IsFile()) {
-        state.report.outcome = koltLoadReport::NotAFile;
+// Runs one load. Memory may run out anywhere, before the walk (the document's name, the
+// parser) as well as in it: everything appended so far is complete and owned, the rest
+// of the file is lost, and the load fails.
+template <class Load>
+int guarded(LoadState& state, Load load) noexcept {
+    try {
+        return load();
+    } catch (const std::bad_alloc&) {
+        state.report.outcome = koltLoadReport::OutOfMemory;
         return 1;
     }
-    RUVXMLParser parser;
-    parser.KeepLineIndex(state.observer != nullptr);
-    const GAXXMLNode root = parser.LoadFromFile(path);
-    ParserScope scope(state.parser, &parser);
-    const int result = walkDocument(root, parser.GetStatus());
-    locateParseError(state.report, parser.GetErrorOffset(),
-                     [path](RUVXMLParser& p) { p.LoadFromFile(path); });
-    return result;
 }
 
-int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size, const char* documentName) {
+} // namespace
+
+int koltSettingManager::loadFromXmlFile(const char* path) noexcept {
     LoadState& state = *_state;
-    state.start(documentName);
-    RUVXMLParser parser;
-    parser.KeepLineIndex(state.observer != nullptr);
-    const GAXXMLNode root = parser.LoadFromMemory(data, size);
-    ParserScope scope(state.parser, &parser);
-    const int result = walkDocument(root, parser.GetStatus());
-    locateParseError(state.report, parser.GetErrorOffset(),
-                     [data, size](RUVXMLParser& p) { p.LoadFromMemory(data, size); });
-    return result;
+    return guarded(state, [&] {
+        state.start(path);
+        if (!TAFileName(path).IsFile()) {
+            state.report.outcome = koltLoadReport::NotAFile;
+            return 1;
+        }
+        RUVXMLParser parser;
+        parser.KeepLineIndex(state.observer != nullptr);
+        const GAXXMLNode root = parser.LoadFromFile(path);
+        ParserScope scope(state.parser, &parser);
+        const int result = walkDocument(root, parser.GetStatus());
+        locateParseError(state.report, parser.GetErrorOffset(),
+                         [path](RUVXMLParser& p) { p.LoadFromFile(path); });
+        return result;
+    });
 }
 
-int koltSettingManager::loadFromXmlRoot(GAXXMLNode root, const char* documentName) {
-    _state->start(documentName);
-    return walkDocument(root, RUVXMLParser::Parsed);
+int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size,
+                                          const char* documentName) noexcept {
+    LoadState& state = *_state;
+    return guarded(state, [&] {
+        state.start(documentName);
+        RUVXMLParser parser;
+        parser.KeepLineIndex(state.observer != nullptr);
+        const GAXXMLNode root = parser.LoadFromMemory(data, size);
+        ParserScope scope(state.parser, &parser);
+        const int result = walkDocument(root, parser.GetStatus());
+        locateParseError(state.report, parser.GetErrorOffset(),
+                         [data, size](RUVXMLParser& p) { p.LoadFromMemory(data, size); });
+        return result;
+    });
+}
+
+int koltSettingManager::loadFromXmlRoot(GAXXMLNode root, const char* documentName) noexcept {
+    LoadState& state = *_state;
+    return guarded(state, [&] {
+        state.start(documentName);
+        return walkDocument(root, RUVXMLParser::Parsed);
+    });
 }
 
 int koltSettingManager::walkDocument(GAXXMLNode root, int parseStatus) {
@@ -95,37 +130,33 @@ int koltSettingManager::walkDocument(GAXXMLNode root, int parseStatus) {
         break;
     case RUVXMLParser::OutOfMemory:
         report.outcome = koltLoadReport::OutOfMemory;
-        break;
+        return 1; // nothing of the document was read
     default:
         report.outcome = koltLoadReport::Unreadable;
         break;
     }
-    try {
-        void* cookie = root.GetFirstNode();
-        while (cookie) {
-            const GAXXMLNode child = root.GetNextNode(cookie);
-            const char* tag = child.GetTag();
-            if (sameText(tag, elements::RunType)) {
-                parseRunType(child);
-            } else if (sameText(tag, elements::ReportSet)) {
-                parseReportSet(child);
-            } else if (sameText(tag, elements::OptionLists)) {
-                parseOptionLists(child);
-            } else {
-                state.emit(Code::UnknownTopLevelElement, child, {state.documentName.c_str()});
-                report.outcome = koltLoadReport::Stopped;
-                return 1;
-            }
+    const LoadingScope loading(state);
+    void* cookie = root.GetFirstNode();
+    while (cookie) {
+        const GAXXMLNode child = root.GetNextNode(cookie);
+        const char* tag = child.GetTag();
+        if (sameText(tag, elements::RunType)) {
+            parseRunType(child);
+        } else if (sameText(tag, elements::ReportSet)) {
+            parseReportSet(child);
+        } else if (sameText(tag, elements::OptionLists)) {
+            parseOptionLists(child);
+        } else {
+            state.emit(Code::UnknownTopLevelElement, child, {state.documentName.c_str()});
+            report.outcome = koltLoadReport::Stopped;
+            return 1;
         }
-    } catch (const std::bad_alloc&) {
-        // Everything appended so far is complete and owned; the rest of the file is lost.
-        report.outcome = koltLoadReport::OutOfMemory;
-        return 1;
+        state.goOn();
     }
     return 0;
 }
 
-void koltSettingManager::printXmlPath(GAXXMLNode node, int endLine) {
+void koltSettingManager::printXmlPath(GAXXMLNode node, int endLine) noexcept try {
     std::string path;
     kolt::detail::appendPath(path, node);
     if (endLine) {
@@ -135,8 +166,10 @@ void koltSettingManager::printXmlPath(GAXXMLNode node, int endLine) {
     if (endLine) {
         rzStderr.flush();
     }
+} catch (const std::bad_alloc&) {
+    // Nothing written: a path is printed whole or not at all.
 }
 
-int koltSettingManager::isFinalNode(GAXXMLNode node) {
+int koltSettingManager::isFinalNode(GAXXMLNode node) noexcept {
     return node.GetFirstAttr() == nullptr && node.GetFirstNode() == nullptr ? 1 : 0;
 }

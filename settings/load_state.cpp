@@ -88,6 +88,7 @@ void koltSettingManager::LoadState::refuseAttributes(GAXXMLNode node) {
 void koltSettingManager::LoadState::write(kolt::detail::Code code, GAXXMLNode node,
                                           std::initializer_list<const char*> args, const char* subject,
                                           const char* attribute) {
+    goOn();
     const kolt::detail::Message& m = kolt::detail::message(code);
     text.clear();
     kolt::detail::appendMessage(text, code, args);
@@ -101,16 +102,21 @@ void koltSettingManager::LoadState::write(kolt::detail::Code code, GAXXMLNode no
     kolt::detail::appendPath(text, node);
     const std::size_t pathEnd = text.size();
     text += '\n';
+    // What the observer gets is built before anything is written: when memory runs out
+    // here, the record is neither written nor counted.
+    std::string printed;
+    if (observer) {
+        line.assign(text, 0, lineEnd);
+        path.clear();
+        appendIndexedPath(path, node, cursors);
+        printed.assign(text, pathStart, pathEnd - pathStart);
+    }
     // One write per record keeps records whole when several loads share the stream.
     rzStderr.write(text.data(), text.size()).flush();
 
     ++report.total;
     report.counts.add(code);
     if (observer) {
-        line.assign(text, 0, lineEnd);
-        path.clear();
-        appendIndexedPath(path, node, cursors);
-        const std::string printed(text, pathStart, pathEnd - pathStart);
         const char* tag = node.GetTag();
         koltDiagnostic d{code,
                          m.codeName,

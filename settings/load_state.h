@@ -9,6 +9,7 @@
 #include <koltSettings/settings/manager.h>
 
 #include <initializer_list>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -41,12 +42,27 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     // records and rules, which live as long as the manager.
     char* storedText(const char* read) { return kolt::detail::decodedCopy(arena, decoding, read); }
 
+    // Memory ran out in the running load. The loading steps are noexcept: the step that
+    // ran out returns, and every step still running stops where it next calls goOn(), so
+    // that what the load registered stays a prefix of what the whole file gives.
+    bool loading = false;
+    bool outOfMemory = false;
+
+    // Where a step begins, and after it called another step: stops it when memory ran out.
+    void goOn() const {
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
+    }
+    // In the handler of a step that ran out of memory; outside a load, nothing to stop.
+    void stepFailed() noexcept { outOfMemory = loading; }
+
     // Begins the report of a new load.
     void start(const char* name) {
         report = koltLoadReport();
+        cursors.clear(); // they point into the previous document
         report.counts = koltLoadReport::Counts(koltDiagnosticCodeCount);
         documentName = name ? name : "";
-        cursors.clear(); // they point into the previous document
     }
 
     // Writes one diagnostic record on rzStderr: the error line of `code` with its

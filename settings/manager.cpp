@@ -6,7 +6,7 @@
 namespace {
 
 template <class List>
-List* lookUp(const TAIndex& registry, const char* name) {
+List* lookUp(const TAIndex& registry, const char* name) noexcept {
     if (kolt::detail::isEmpty(name)) {
         return nullptr;
     }
@@ -49,35 +49,36 @@ koltSettingManager::~koltSettingManager() {
 
 // The queries are flattened: the whole lookup, TAIndex::IsIn included, runs in one
 // function, with strlen as its only call. They are the checker's inner loop.
-[[gnu::flatten]] GAXListValGAXString* koltSettingManager::getGAXListOfGAXString(const char* name) const {
+[[gnu::flatten]] GAXListValGAXString*
+koltSettingManager::getGAXListOfGAXString(const char* name) const noexcept {
     return lookUp<GAXListValGAXString>(_stringLists, name);
 }
 
 [[gnu::flatten]] GAXListPtrCallWithSpecificArg*
-koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const {
+koltSettingManager::getGAXListOfCallWithSpecificArg(const char* name) const noexcept {
     return lookUp<GAXListPtrCallWithSpecificArg>(_callWithSpecificArgLists, name);
 }
 
-[[gnu::flatten]] GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const {
+[[gnu::flatten]] GAXListPtrCall* koltSettingManager::getGAXListOfCall(const char* name) const noexcept {
     return lookUp<GAXListPtrCall>(_callLists, name);
 }
 
 [[gnu::flatten]] GAXListPtrCallDeclaration*
-koltSettingManager::getGAXListOfCallDeclaration(const char* name) const {
+koltSettingManager::getGAXListOfCallDeclaration(const char* name) const noexcept {
     return lookUp<GAXListPtrCallDeclaration>(_callDeclarationLists, name);
 }
 
 [[gnu::flatten]] GAXListPtrkoltEntityDetection*
-koltSettingManager::getGAXListOfEntityDetection(const char* name) const {
+koltSettingManager::getGAXListOfEntityDetection(const char* name) const noexcept {
     // Detection lists of every kind are registered as GAXListPtrkoltEntityDetection*.
     return lookUp<GAXListPtrkoltEntityDetection>(_entityDetectionLists, name);
 }
 
-char* koltSettingManager::substituteEntities(char* text) {
+char* koltSettingManager::substituteEntities(char* text) noexcept {
     return kolt::detail::decodeEntities(text);
 }
 
-[[gnu::flatten]] int koltSettingManager::report(const char* name) const {
+[[gnu::flatten]] int koltSettingManager::report(const char* name) const noexcept {
     return !kolt::detail::isEmpty(name) && _activeReports.IsIn(name) >= 0 ? 1 : 0;
 }
 

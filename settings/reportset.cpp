@@ -11,7 +11,7 @@ namespace attributes = kolt::detail::attributes;
 namespace elements = kolt::detail::elements;
 namespace values = kolt::detail::values;
 
-void koltSettingManager::parseReportSet(GAXXMLNode node) {
+void koltSettingManager::parseReportSet(GAXXMLNode node) noexcept try {
     LoadState& state = *_state;
     state.refuseAttributes(node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode report) {
@@ -49,4 +49,6 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) {
         kolt::detail::forEachChild(report,
                                    [&](GAXXMLNode child) { state.emit(Code::UnexpectedNode, child); });
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

@@ -3,6 +3,7 @@
 #define KOLTSETTINGS_SETTINGS_RULE_STORAGE_H
 
 #include "../host/arena.h"
+#include "../host/text.h"
 
 #include <koltSettings/rules/detections.h>
 
@@ -32,6 +33,16 @@ struct RuleStorage {
             rule->_replacementName = nullptr;
             rule->~koltEntityDetection();
         }
+    }
+
+    // addUse as the loader needs it: memory running out throws std::bad_alloc instead
+    // of refusing the use. addUse refuses a non-empty permitted use only for want of memory.
+    static int addUse(koltEntityDetection& rule, const char* use) {
+        const int added = rule.addUse(use);
+        if (added == -1 && !isEmpty(use) && rule.isAUse(use)) {
+            throw std::bad_alloc();
+        }
+        return added;
     }
 
     struct Ender {

@@ -10,7 +10,7 @@ namespace attributes = kolt::detail::attributes;
 namespace elements = kolt::detail::elements;
 namespace values = kolt::detail::values;
 
-void koltSettingManager::parseRunType(GAXXMLNode node) {
+void koltSettingManager::parseRunType(GAXXMLNode node) noexcept try {
     LoadState& state = *_state;
     kolt::detail::forEachAttribute(node, [&](const char* name, const char* value) {
         // Only null tests here: an empty value is judged by its attribute's rule.
@@ -41,4 +41,6 @@ void koltSettingManager::parseRunType(GAXXMLNode node) {
             state.emit(Code::UnexpectedNode, child);
         }
     });
+} catch (const std::bad_alloc&) {
+    _state->stepFailed();
 }

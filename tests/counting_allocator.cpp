@@ -10,6 +10,8 @@ namespace {
 
 std::atomic<std::size_t> gLive{0};
 std::atomic<std::size_t> gPeak{0};
+std::atomic<std::size_t> gFailAt{0}; // 0: none
+std::atomic<std::size_t> gAllocations{0};
 
 // A header before each block remembers its size.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
@@ -19,6 +21,9 @@ constexpr std::size_t kHeader = alignof(std::max_align_t);
 namespace kolt::test {
 
 void* countedAlloc(std::size_t size) noexcept {
+    if (++gAllocations == gFailAt) {
+        return nullptr;
+    }
     auto* raw = static_cast<unsigned char*>(std::malloc(size + kHeader));
     if (!raw) {
         return nullptr;
@@ -36,6 +41,19 @@ void countedFree(void* block) noexcept {
         gLive -= *reinterpret_cast<std::size_t*>(raw);
         std::free(raw);
     }
+}
+
+std::size_t liveBytes() noexcept {
+    return gLive;
+}
+
+void failAllocation(std::size_t n) noexcept {
+    gAllocations = 0;
+    gFailAt = n;
+}
+
+std::size_t allocationsSinceArmed() noexcept {
+    return gAllocations;
 }
 
 std::size_t peakDuring(const std::function<void()>& run) {

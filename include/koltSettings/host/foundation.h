@@ -3,7 +3,8 @@
 /// file names and the reference-counted base class.
 ///
 /// None of these types synchronises anything: an object may be read from several threads
-/// at once, but not while one of them changes it.
+/// at once, but not while one of them changes it. As with the standard containers, what
+/// allocates throws std::bad_alloc when memory runs out.
 #ifndef KOLTSETTINGS_HOST_FOUNDATION_H
 #define KOLTSETTINGS_HOST_FOUNDATION_H
 
@@ -110,8 +111,9 @@ private:
 
 /// An insertion-ordered index from names to pointer values, with positions from 0.
 /// Names are copied into storage that stays put while the index lives, so GetName()
-/// pointers remain valid across later appends; lookups are hashed. The index never owns
-/// what the values point to.
+/// pointers remain valid across later appends; lookups are hashed. The hash is keyed
+/// with a secret drawn per process, so names cannot be chosen to collide. The index
+/// never owns what the values point to.
 class KOLT_API TAIndex {
 public:
     /// An empty index; allocates nothing.
@@ -127,7 +129,8 @@ public:
 
     /// Adds (name, value) at the end, keeping a copy of the name; a null name is
     /// stored as the empty name. Returns the new entry's position. An earlier entry of
-    /// the same name stays the one IsIn() finds.
+    /// the same name stays the one IsIn() finds. Throws std::bad_alloc when memory runs
+    /// out, leaving the index as it was.
     int Append(const char* name, void* value);
     /// Position of the first entry with exactly this name, or -1 (also for a null name).
     [[nodiscard]] int IsIn(const char* name) const noexcept;
@@ -163,9 +166,8 @@ private:
     KOLT_LOCAL void fillSlots() noexcept;
     KOLT_LOCAL void insertSlot(std::size_t pos) noexcept;
 
-    // Entries and slots are plain arrays from malloc: entries grow with realloc (which
-    // moves large arrays by remapping, without copying or touching fresh pages), and
-    // large arrays are advised to use huge pages.
+    // Entries and slots are plain arrays from the global operator new, as every buffer
+    // of the library; large arrays are advised to use huge pages.
     Entry* _entries = nullptr;
     std::size_t _size = 0;
     std::size_t _capacity = 0;
@@ -181,7 +183,7 @@ public:
     explicit TAFileName(const char* path) : _path(path ? path : "") {}
     /// Non-zero when the path names an existing regular file (symbolic links followed);
     /// 0 for the empty path.
-    [[nodiscard]] int IsFile() const;
+    [[nodiscard]] int IsFile() const noexcept;
     /// The path, owned by this object.
     const char* CastToCharPtr() const noexcept { return _path.c_str(); }
 

@@ -11,6 +11,8 @@
 /// An output stream writing to a standard stream, or to another std::ostream the
 /// caller installs with Redirect (to capture output in-process). Writes are as
 /// thread-safe as the target std::ostream; redirecting is not synchronised.
+/// Writing never throws: a target that fails keeps its failed state, even one set to
+/// throw.
 class KOLT_API rzOFStream {
 public:
     /// A manipulator such as ::endl.
@@ -26,21 +28,21 @@ public:
     //@}
 
     /// Writes the text; a null text is written as "(null)".
-    rzOFStream& operator<<(const char* text);
+    rzOFStream& operator<<(const char* text) noexcept;
     /// Writes one character.
-    rzOFStream& operator<<(char c);
+    rzOFStream& operator<<(char c) noexcept;
     /// Writes a number in decimal.
-    rzOFStream& operator<<(long value);
+    rzOFStream& operator<<(long value) noexcept;
     /// Writes a number in decimal.
-    rzOFStream& operator<<(int value) { return *this << static_cast<long>(value); }
+    rzOFStream& operator<<(int value) noexcept { return *this << static_cast<long>(value); }
     /// Applies a manipulator such as ::endl.
     rzOFStream& operator<<(Manipulator manipulator) { return manipulator(*this); }
 
     /// Writes `length` bytes at once (NUL bytes included); `data` may be null when
     /// `length` is 0.
-    rzOFStream& write(const char* data, std::size_t length);
+    rzOFStream& write(const char* data, std::size_t length) noexcept;
     /// Flushes the target.
-    rzOFStream& flush();
+    rzOFStream& flush() noexcept;
 
     /// Sends all later output to `target` (null: back to the standard stream) and
     /// returns the previous target. Not synchronised with concurrent writers.
@@ -54,7 +56,7 @@ private:
 };
 
 /// Ends the current line and flushes.
-KOLT_API rzOFStream& endl(rzOFStream& stream);
+KOLT_API rzOFStream& endl(rzOFStream& stream) noexcept;
 
 /// Rule display stream, on the process's standard output.
 extern KOLT_API rzOFStream rzStdout;

@@ -87,11 +87,12 @@ public:
     //@}
 
     /// Parses the file at `path` and returns its root element (null on any failure, a
-    /// null path included). Releases the document loaded before.
-    GAXXMLNode LoadFromFile(const char* path);
+    /// null path included, and when memory runs out). Releases the document loaded
+    /// before.
+    GAXXMLNode LoadFromFile(const char* path) noexcept;
     /// Parses `size` bytes at `data` (copied; `data` may be null when `size` is 0) and
     /// returns the root element. Releases the document loaded before.
-    GAXXMLNode LoadFromMemory(const void* data, std::size_t size);
+    GAXXMLNode LoadFromMemory(const void* data, std::size_t size) noexcept;
 
     /// Outcome of the last load.
     enum Status {

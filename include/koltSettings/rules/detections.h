@@ -40,11 +40,11 @@ public:
     /// Prints each prohibited use followed by " - " on rzStdout, without a line end.
     virtual void displayUsesToDetect() const;
 
-    /// Adds a prohibited use: -1 when null, empty or not permitted for the kind,
-    /// 1 when already there, 0 when added.
-    [[nodiscard]] int addUse(const char* use);
+    /// Adds a prohibited use: -1 when null, empty or not permitted for the kind (or when
+    /// memory ran out: nothing is added), 1 when already there, 0 when added.
+    [[nodiscard]] int addUse(const char* use) noexcept;
     /// -1 for a null or empty use, 1 when the use is prohibited, else 0.
-    [[nodiscard]] int isUseToDetect(const char* use) const;
+    [[nodiscard]] int isUseToDetect(const char* use) const noexcept;
 
     /// The entity's name, owned by the rule; null when it was built with none (the
     /// manager never builds such a rule).
@@ -80,8 +80,9 @@ public:
     [[nodiscard]] int isAUse(const char* use) const override;
 
     /// Fills _classUses on the first call, whatever `force`; later calls refill it only
-    /// when `force` is exactly 1. Safe to call from several threads at once.
-    static void initPossibleClassUses(int force);
+    /// when `force` is exactly 1. Safe to call from several threads at once. When memory
+    /// runs out, the table is left empty (permitting nothing) for a later call to fill.
+    static void initPossibleClassUses(int force) noexcept;
 
     /// The use names classes permit, filled by initPossibleClassUses(). Change it only
     /// while no thread loads.
@@ -105,7 +106,7 @@ public:
     [[nodiscard]] int isAUse(const char* use) const override;
 
     /// As koltClassDetection::initPossibleClassUses, for _interfaceUses.
-    static void initPossibleInterfaceUses(int force);
+    static void initPossibleInterfaceUses(int force) noexcept;
 
     /// The use names interfaces permit, filled by initPossibleInterfaceUses(). Change it
     /// only while no thread loads.
@@ -129,7 +130,7 @@ public:
 
     /// Empties _wordUses (nothing is permitted for words) and sets the done flag, under
     /// the same `force` rule as the other kinds.
-    static void initPossibleClassUses(int force);
+    static void initPossibleClassUses(int force) noexcept;
 
     /// Always empty: words permit no use.
     static TAIndex _wordUses;

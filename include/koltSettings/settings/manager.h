@@ -20,7 +20,7 @@
 /// range-for and const views; kolt::Settings owns one.
 ///
 /// One manager must not be used from two threads at once; distinct managers may load
-/// concurrently.
+/// concurrently. Only the constructor throws (std::bad_alloc); no operation does.
 class KOLT_API koltSettingManager : public TARefCounter {
 public:
     /// An empty manager: no list, no report, run type 3, ReportTestFw 0.
@@ -28,39 +28,43 @@ public:
     /// Releases every list, record and rule the manager built.
     ~koltSettingManager() override;
 
-    /// Loads a settings file. 1 when the path is not a file or the document has a
-    /// top-level element other than RunType, ReportSet and OptionLists; else 0.
+    /// Loads a settings file. 1 when the path is not a file, the document has a
+    /// top-level element other than RunType, ReportSet and OptionLists, or memory ran out
+    /// (lastLoadReport() tells which); else 0. What a load that ran out of memory
+    /// registered stays, complete and owned by the manager; the rest of the file is lost.
     /// Problems are written on rzStderr and reading goes on. A file that cannot be read
     /// or is not well-formed XML loads as a document without elements and returns 0:
     /// lastLoadReport() tells (kolt::load() returns a result that cannot be mistaken).
     /// A null path is not a file.
-    int loadFromXmlFile(const char* path);
+    int loadFromXmlFile(const char* path) noexcept;
     /// Same walk over a document held in memory (`data` is copied and may be null when
     /// `size` is 0); `documentName` stands for the path in diagnostics (null: "").
     /// Returns 0 or 1 as loadFromXmlFile.
-    int loadFromXmlMemory(const void* data, std::size_t size, const char* documentName);
+    int loadFromXmlMemory(const void* data, std::size_t size, const char* documentName) noexcept;
     /// Walks the children of a parsed document's root element (a null root: nothing);
     /// `documentName` is written after "--> Error while parsing SettingFile in
     /// createFromXmlFile". The parser must outlive the call only: everything kept is copied.
-    int loadFromXmlRoot(GAXXMLNode root, const char* documentName);
+    /// Returns 0 or 1 as loadFromXmlFile.
+    int loadFromXmlRoot(GAXXMLNode root, const char* documentName) noexcept;
 
     /// The string list registered under `name`; null for a null, empty or unknown name.
     /// The manager owns the list.
-    [[nodiscard]] GAXListValGAXString* getGAXListOfGAXString(const char* name) const;
+    [[nodiscard]] GAXListValGAXString* getGAXListOfGAXString(const char* name) const noexcept;
     /// The CallWithSpecificArg list registered under `name`; null for a null, empty or
     /// unknown name. The manager owns the list and its records.
-    [[nodiscard]] GAXListPtrCallWithSpecificArg* getGAXListOfCallWithSpecificArg(const char* name) const;
+    [[nodiscard]] GAXListPtrCallWithSpecificArg*
+    getGAXListOfCallWithSpecificArg(const char* name) const noexcept;
     /// The Call list registered under `name`; null for a null, empty or unknown name.
     /// The manager owns the list and its records.
-    [[nodiscard]] GAXListPtrCall* getGAXListOfCall(const char* name) const;
+    [[nodiscard]] GAXListPtrCall* getGAXListOfCall(const char* name) const noexcept;
     /// The CallDeclaration list registered under `name`; null for a null, empty or
     /// unknown name. The manager owns the list and its records.
-    [[nodiscard]] GAXListPtrCallDeclaration* getGAXListOfCallDeclaration(const char* name) const;
+    [[nodiscard]] GAXListPtrCallDeclaration* getGAXListOfCallDeclaration(const char* name) const noexcept;
     /// The detection list registered under the name, whatever its kind; null for a null,
     /// empty or unknown name. The manager owns the list and its rules.
-    [[nodiscard]] GAXListPtrkoltEntityDetection* getGAXListOfEntityDetection(const char* name) const;
+    [[nodiscard]] GAXListPtrkoltEntityDetection* getGAXListOfEntityDetection(const char* name) const noexcept;
     /// 1 when a Report of this name was activated, else 0 (also for a null or empty name).
-    [[nodiscard]] int report(const char* name) const;
+    [[nodiscard]] int report(const char* name) const noexcept;
 
     /// \name Registries
     //@{
@@ -86,14 +90,15 @@ public:
 
     /// Writes the element path of `node` (" / Settings / OptionLists / ...") on rzStderr,
     /// then a line end and a flush when `endLine` is non-zero; " / (null)" for a null node.
-    void printXmlPath(GAXXMLNode node, int endLine);
+    /// When memory runs out, nothing is written: a path is printed whole or not at all.
+    void printXmlPath(GAXXMLNode node, int endLine) noexcept;
     /// 1 when the node has no attribute and no child element (text does not count);
     /// 1 for a null node.
-    int isFinalNode(GAXXMLNode node);
+    int isFinalNode(GAXXMLNode node) noexcept;
     /// Decodes &amp; &lt; &gt; &quot; &apos; in place and returns `text` (null and empty
     /// texts are returned untouched). A character written for &amp; takes part in the
     /// search for further &amp; and the later entities; later passes never feed earlier ones.
-    char* substituteEntities(char* text);
+    char* substituteEntities(char* text) noexcept;
 
     /// \name Loading steps
     //@{
@@ -103,34 +108,37 @@ public:
     /// rules they build belong to the manager, whatever list they are appended to: never
     /// delete them. `itemName` is the string item element's name, `useKind` the use
     /// element's ("ClassUse", "InterfaceUse"); `list` and `uses` receive what is read.
-    void parseRunType(GAXXMLNode node);
-    void parseReportSet(GAXXMLNode node);
-    void parseOptionLists(GAXXMLNode node);
-    void parseGlobal_OptionLists(GAXXMLNode node);
-    void parseLifeCycle_OptionLists(GAXXMLNode node);
-    void parseSuspiciousAlloc_OptionLists(GAXXMLNode node);
-    void parseMemoryManagement_OptionLists(GAXXMLNode node);
-    void parseExceptionManagement_OptionLists(GAXXMLNode node);
-    void parseEntityDetection_OptionLists(GAXXMLNode node);
-    void parseVarious_OptionLists(GAXXMLNode node);
+    /// They never throw: within a load, the step that runs out of memory returns, and the
+    /// steps still running stop before they register more, so that what the load kept is
+    /// a prefix of what the whole file gives.
+    void parseRunType(GAXXMLNode node) noexcept;
+    void parseReportSet(GAXXMLNode node) noexcept;
+    void parseOptionLists(GAXXMLNode node) noexcept;
+    void parseGlobal_OptionLists(GAXXMLNode node) noexcept;
+    void parseLifeCycle_OptionLists(GAXXMLNode node) noexcept;
+    void parseSuspiciousAlloc_OptionLists(GAXXMLNode node) noexcept;
+    void parseMemoryManagement_OptionLists(GAXXMLNode node) noexcept;
+    void parseExceptionManagement_OptionLists(GAXXMLNode node) noexcept;
+    void parseEntityDetection_OptionLists(GAXXMLNode node) noexcept;
+    void parseVarious_OptionLists(GAXXMLNode node) noexcept;
 
-    void parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName);
-    void parseFinalListOfCallWithSpecificArg(GAXXMLNode node);
-    void parseFinalListOfCall(GAXXMLNode node);
-    void parseFinalListOfCallDeclaration(GAXXMLNode node);
-    void parseFinalListOfClassDetection(GAXXMLNode node);
-    void parseFinalListOfInterfaceDetection(GAXXMLNode node);
-    void parseFinalListOfMethodDetection(GAXXMLNode node);
-    void parseFinalListOfWordDetection(GAXXMLNode node);
+    void parseFinalGAXListOfGAXString(GAXXMLNode node, const char* itemName) noexcept;
+    void parseFinalListOfCallWithSpecificArg(GAXXMLNode node) noexcept;
+    void parseFinalListOfCall(GAXXMLNode node) noexcept;
+    void parseFinalListOfCallDeclaration(GAXXMLNode node) noexcept;
+    void parseFinalListOfClassDetection(GAXXMLNode node) noexcept;
+    void parseFinalListOfInterfaceDetection(GAXXMLNode node) noexcept;
+    void parseFinalListOfMethodDetection(GAXXMLNode node) noexcept;
+    void parseFinalListOfWordDetection(GAXXMLNode node) noexcept;
 
-    void parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list);
-    void parseFinalCall(GAXXMLNode node, GAXListPtrCall* list);
-    void parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list);
-    void parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list);
-    void parseFinalInterfaceDetection(GAXXMLNode node, GAXListPtrkoltInterfaceDetection* list);
-    void parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list);
-    void parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list);
-    void parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses);
+    void parseFinalCallWithSpecificArg(GAXXMLNode node, GAXListPtrCallWithSpecificArg* list) noexcept;
+    void parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) noexcept;
+    void parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCallDeclaration* list) noexcept;
+    void parseFinalClassDetection(GAXXMLNode node, GAXListPtrkoltClassDetection* list) noexcept;
+    void parseFinalInterfaceDetection(GAXXMLNode node, GAXListPtrkoltInterfaceDetection* list) noexcept;
+    void parseFinalMethodDetection(GAXXMLNode node, GAXListPtrkoltMethodDetection* list) noexcept;
+    void parseFinalWordDetection(GAXXMLNode node, GAXListPtrkoltWordDetection* list) noexcept;
+    void parseUseSet(GAXXMLNode node, const char* useKind, GAXListValGAXString* uses) noexcept;
     //@}
 
 private:
@@ -152,7 +160,7 @@ public:
 
 private:
     KOLT_LOCAL int walkDocument(GAXXMLNode root, int parseStatus);
-    KOLT_LOCAL void parseGroup(GAXXMLNode node, int group);
+    KOLT_LOCAL void parseGroup(GAXXMLNode node, int group) noexcept;
 
     std::unique_ptr<LoadState> _state;
 };

@@ -26,8 +26,9 @@ std::string Loaded::state() const {
     return s.str();
 }
 
-Loaded loadXml(const std::vector<std::string>& documents) {
+Loaded loadXml(const std::vector<std::string>& documents, koltDiagnosticObserver* observer) {
     Loaded loaded;
+    loaded.manager->setDiagnosticObserver(observer);
     const Captured c = capture([&] {
         for (const std::string& d : documents) {
             loaded.results.push_back(loaded.manager->loadFromXmlMemory(d.data(), d.size(), "settings.xml"));

@@ -31,10 +31,11 @@ struct Loaded {
     std::string state() const;
 };
 
-// Loads each document in turn into one manager, from memory, named "settings.xml".
-Loaded loadXml(const std::vector<std::string>& documents);
-inline Loaded loadXml(const std::string& document) {
-    return loadXml(std::vector<std::string>{document});
+// Loads each document in turn into one manager, from memory, named "settings.xml", with
+// `observer` attached if given.
+Loaded loadXml(const std::vector<std::string>& documents, koltDiagnosticObserver* observer = nullptr);
+inline Loaded loadXml(const std::string& document, koltDiagnosticObserver* observer = nullptr) {
+    return loadXml(std::vector<std::string>{document}, observer);
 }
 // Loads files in turn into one manager, through loadFromXmlFile.
 Loaded loadFiles(const std::vector<std::string>& paths);

@@ -6,26 +6,8 @@
 
 namespace {
 
-using kolt::test::capture;
 using kolt::test::Seen;
 using kolt::test::settings;
-
-// Loads documents from memory into one manager with a recorder attached.
-struct Observed {
-    kolt::test::Recorder recorder;
-    std::string err;
-    koltSettingManager manager;
-    std::vector<int> results;
-
-    explicit Observed(const std::vector<std::string>& documents) {
-        manager.setDiagnosticObserver(&recorder);
-        err = capture([&] {
-                  for (const std::string& d : documents) {
-                      results.push_back(manager.loadFromXmlMemory(d.data(), d.size(), "settings.xml"));
-                  }
-              }).err;
-    }
-};
 
 TEST(Observer, EveryGoldenCaseGivesTheSameBytesAndOneRecordPerDiagnostic) {
     const auto cases = kolt::test::goldenCases();
@@ -33,12 +15,13 @@ TEST(Observer, EveryGoldenCaseGivesTheSameBytesAndOneRecordPerDiagnostic) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label());
         const auto plain = kolt::test::loadXml(c.documents());
-        const Observed observed(c.documents());
+        kolt::test::Recorder recorder;
+        const auto observed = kolt::test::loadXml(c.documents(), &recorder);
         EXPECT_EQ(observed.err, plain.err);
         EXPECT_EQ(observed.results, plain.results);
         // The records put back together are the stream, byte for byte.
         std::string rebuilt;
-        for (const Seen& r : observed.recorder.seen) {
+        for (const Seen& r : recorder.seen) {
             const bool dtdLine = r.code != koltDiagnosticCode::ClassDetectionNoUse &&
                                  r.code != koltDiagnosticCode::InterfaceDetectionNoUse;
             rebuilt += r.message + "\n" +
@@ -86,7 +69,9 @@ TEST(Observer, IndexedPathsCountSameNamedSiblings) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        EXPECT_EQ(Observed(row.documents).recorder.paths(), row.paths);
+        kolt::test::Recorder recorder;
+        kolt::test::loadXml(row.documents, &recorder);
+        EXPECT_EQ(recorder.paths(), row.paths);
     }
 }
 
@@ -107,7 +92,7 @@ TEST(Observer, PositionsAreThoseOfTheElementConcerned) {
     koltSettingManager manager;
     kolt::test::Recorder recorder;
     manager.setDiagnosticObserver(&recorder);
-    capture([&] { EXPECT_EQ(manager.loadFromXmlFile(path.c_str()), 1); });
+    kolt::test::capture([&] { EXPECT_EQ(manager.loadFromXmlFile(path.c_str()), 1); });
     std::vector<std::string> got;
     for (const Seen& r : recorder.seen) {
         got.push_back(std::string(koltDiagnosticCodeName(r.code)) + " " + r.tag + " " +
@@ -122,7 +107,7 @@ TEST(Observer, PositionsAreThoseOfTheElementConcerned) {
     const std::string doc = settings("<Other/>");
     const GAXXMLNode root = parser.LoadFromMemory(doc.data(), doc.size());
     recorder.seen.clear();
-    capture([&] { EXPECT_EQ(manager.loadFromXmlRoot(root, "given"), 1); });
+    kolt::test::capture([&] { EXPECT_EQ(manager.loadFromXmlRoot(root, "given"), 1); });
     ASSERT_EQ(recorder.seen.size(), 1u);
     EXPECT_EQ(recorder.seen[0].line, 0);
     EXPECT_EQ(recorder.seen[0].column, 0);
@@ -143,10 +128,11 @@ TEST(LoadReport, MalformedDocumentsTellWhereParsingFailed) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.xml);
-        const Observed observed({row.xml});
+        kolt::test::Recorder recorder; // positions need an observer
+        const auto observed = kolt::test::loadXml(row.xml, &recorder);
         EXPECT_EQ(observed.err, "");
         EXPECT_EQ(observed.results, std::vector<int>{0});
-        const koltLoadReport& report = observed.manager.lastLoadReport();
+        const koltLoadReport& report = observed.manager->lastLoadReport();
         EXPECT_EQ(report.outcome, koltLoadReport::Malformed);
         EXPECT_EQ(report.parseError, row.description);
         EXPECT_EQ(report.parseErrorLine, row.line);

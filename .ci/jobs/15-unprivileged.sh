@@ -19,6 +19,10 @@ if [[ $(id -u) -eq 0 ]]; then
     chmod 755 "$work"
     chown 65534:65534 "$work/tmp"
     as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    if ! "${as[@]}" test -x "$work"; then
+        echo "user 65534 cannot enter $work: point TMPDIR to a folder every user can enter" >&2
+        exit 1
+    fi
 fi
 unprivileged() {
     (cd "$work" && "${as[@]}" env -i PATH=/usr/bin:/bin TMPDIR="$work/tmp" LD_LIBRARY_PATH="$work" "$@")

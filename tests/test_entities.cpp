@@ -29,15 +29,10 @@ std::string decode(std::string s) {
 }
 
 TEST(Entities, DocumentedExamples) {
+    // As docs/behaviour.md tells; the generated texts below cover the rest.
     const std::pair<const char*, const char*> rows[] = {
-        {"a &amp; b", "a & b"},     {"x&lt;y&gt;", "x<y>"},
-        {"&amp;amp;", "&"},         {"&amp;lt;", "<"},
-        {"&lt;amp;", "<amp;"},      {"&#60;", "&#60;"},
-        {"&nbsp;", "&nbsp;"},       {"&AMP;", "&AMP;"},
-        {"&quot;&apos;", "\"'"},    {"end&gt;", "end>"},
-        {"&gt;amp;", ">amp;"},      {"&amp;gt;&amp;quot;", ">\""},
-        {"&amp;amp;amp;amp;", "&"}, {"&&amp;&", "&&&"},
-        {"&amp", "&amp"},           {"", ""},
+        {"a &amp; b", "a & b"}, {"&amp;amp;", "&"},   {"&amp;lt;", "<"}, {"&lt;amp;", "<amp;"},
+        {"&#60;", "&#60;"},     {"&nbsp;", "&nbsp;"}, {"&amp", "&amp"},  {"", ""},
     };
     for (const auto& [before, after] : rows) {
         EXPECT_EQ(decode(before), after) << "input: " << before;

@@ -2,9 +2,8 @@
 
 #include "support.h"
 
-#include <dirent.h>
-
 #include <algorithm>
+#include <filesystem>
 #include <ostream>
 #include <sstream>
 
@@ -31,15 +30,12 @@ void PrintTo(const GoldenCase& c, std::ostream* os) {
 
 std::vector<std::string> filesIn(const std::string& dir, const std::string& suffix) {
     std::vector<std::string> files;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name[0] != '.' && name.size() >= suffix.size() &&
-                name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                files.push_back(name);
-            }
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        if (name[0] != '.' && name.size() >= suffix.size() &&
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            files.push_back(name);
         }
-        ::closedir(d);
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -51,41 +47,35 @@ std::string goldenDir() {
 
 std::vector<GoldenCase> readGoldenFile(const std::string& file, std::string* preamble) {
     std::vector<GoldenCase> cases;
+    std::string* text = preamble; // where the next line of text goes
     std::istringstream in(readFile(goldenDir() + "/" + file));
-    std::string line;
-    std::vector<std::string> lines;
-    auto flush = [&] {
-        while (!lines.empty() && lines.back().empty()) {
-            lines.pop_back();
-        }
-        std::string text;
-        for (const std::string& l : lines) {
-            text += l + "\n";
-        }
-        lines.clear();
-        return text;
-    };
-    auto closeSection = [&] {
-        if (!cases.empty() && !cases.back().sections.empty()) {
-            cases.back().sections.back().text = flush();
-        }
-        lines.clear();
-    };
-    while (std::getline(in, line)) {
+    for (std::string line; std::getline(in, line);) {
         if (line.rfind("=== ", 0) == 0) {
-            if (cases.empty() && preamble) {
-                *preamble = flush();
-            }
-            closeSection();
             cases.push_back(GoldenCase{file, line.substr(4), {}});
+            text = nullptr;
         } else if (line.rfind("--- ", 0) == 0 && !cases.empty()) {
-            closeSection();
             cases.back().sections.push_back(GoldenSection{line.substr(4), {}});
-        } else {
-            lines.push_back(line);
+            text = &cases.back().sections.back().text;
+        } else if (text) {
+            *text += line + "\n";
         }
     }
-    closeSection();
+    auto trim = [](std::string& t) { // trailing empty lines dropped
+        while (t.size() >= 2 && t.compare(t.size() - 2, 2, "\n\n") == 0) {
+            t.pop_back();
+        }
+        if (t == "\n") {
+            t.clear();
+        }
+    };
+    for (GoldenCase& c : cases) {
+        for (GoldenSection& section : c.sections) {
+            trim(section.text);
+        }
+    }
+    if (preamble) {
+        trim(*preamble);
+    }
     return cases;
 }
 

@@ -1,10 +1,10 @@
 #include "support.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
-#include <ftw.h>
 #include <unistd.h>
 
 namespace kolt::test {
@@ -26,8 +26,9 @@ std::string Loaded::state() const {
     return s.str();
 }
 
-Loaded loadXml(const std::vector<std::string>& documents) {
+Loaded loadXml(const std::vector<std::string>& documents, koltDiagnosticObserver* observer) {
     Loaded loaded;
+    loaded.manager->setDiagnosticObserver(observer);
     const Captured c = capture([&] {
         for (const std::string& d : documents) {
             loaded.results.push_back(loaded.manager->loadFromXmlMemory(d.data(), d.size(), "settings.xml"));
@@ -54,6 +55,36 @@ std::string settings(std::string_view body) {
     return "<Settings>" + std::string(body) + "</Settings>";
 }
 
+std::string optionList(std::string_view group, std::string_view list, std::string_view items) {
+    const std::string g(group);
+    const std::string l(list);
+    return settings("<OptionLists><" + g + "><" + l + ">" + std::string(items) + "</" + l + "></" + g +
+                    "></OptionLists>");
+}
+
+std::string repeat(std::string_view piece, std::size_t times) {
+    std::string s;
+    s.reserve(piece.size() * times);
+    for (std::size_t i = 0; i < times; ++i) {
+        s += piece;
+    }
+    return s;
+}
+
+void Recorder::onDiagnostic(const koltDiagnostic& d) {
+    const char* tag = d.node.GetTag();
+    seen.push_back({d.code, d.codeName, d.message, d.elementPath, d.printedPath, tag ? tag : "(null)", d.line,
+                    d.column});
+}
+
+std::vector<std::string> Recorder::paths() const {
+    std::vector<std::string> p;
+    for (const Seen& s : seen) {
+        p.push_back(s.path);
+    }
+    return p;
+}
+
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/kolt-test-XXXXXX";
@@ -64,9 +95,8 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    ::nftw(
-        _path.c_str(), [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-        FTW_DEPTH | FTW_PHYS);
+    std::error_code ignored;
+    std::filesystem::remove_all(_path, ignored);
 }
 
 std::string TempDir::write(const std::string& name, std::string_view content) const {

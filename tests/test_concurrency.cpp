@@ -1,6 +1,7 @@
 // Managers loading in several threads at once: the same results as alone, diagnostics
-// that stay whole, and permitted-use tables filled once whoever comes first. Built with
-// ThreadSanitizer in CI; here each thread owns its manager, as the checker's would.
+// that stay whole on the process's standard error, and permitted-use tables filled once
+// whoever comes first. Built with ThreadSanitizer in CI; here each thread owns its
+// manager, as the checker's would.
 #include "support.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
-#include <mutex>
 #include <streambuf>
 #include <thread>
 
@@ -41,40 +41,6 @@ const std::string kRules = kolt::test::settings(
 
 const std::string kExample = std::string(KOLT_EXAMPLES_DIR) + "/settings.xml";
 
-// Keeps each write it receives as one chunk, whatever thread it comes from.
-class ChunkRecorder : public std::streambuf {
-public:
-    std::vector<std::string> take() {
-        std::lock_guard<std::mutex> lock(_mutex);
-        return std::move(_chunks);
-    }
-
-protected:
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        std::lock_guard<std::mutex> lock(_mutex);
-        _chunks.emplace_back(s, static_cast<std::size_t>(n));
-        return n;
-    }
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            std::lock_guard<std::mutex> lock(_mutex);
-            _chunks.emplace_back(1, traits_type::to_char_type(c));
-        }
-        return traits_type::not_eof(c);
-    }
-
-private:
-    std::mutex _mutex;
-    std::vector<std::string> _chunks;
-};
-
-struct Recorder : koltDiagnosticObserver {
-    std::string seen;
-    void onDiagnostic(const koltDiagnostic& d) override {
-        seen += std::string(d.codeName) + ' ' + d.elementPath + '\n';
-    }
-};
-
 // What one manager gives after loading the example file and the rules document.
 struct Outcome {
     std::vector<int> results;
@@ -87,7 +53,7 @@ struct Outcome {
 
 Outcome loadBoth() {
     koltSettingManager m;
-    Recorder recorder;
+    kolt::test::Recorder recorder;
     m.setDiagnosticObserver(&recorder);
     Outcome o;
     o.results.push_back(m.loadFromXmlFile(kExample.c_str()));
@@ -95,7 +61,9 @@ Outcome loadBoth() {
     std::ostringstream state;
     koltDumpText(m, state);
     o.state = state.str();
-    o.observed = recorder.seen;
+    for (const kolt::test::Seen& d : recorder.seen) {
+        o.observed += d.codeName + ' ' + d.path + '\n';
+    }
     return o;
 }
 
@@ -118,7 +86,56 @@ void inThreads(int count, Body body) {
     }
 }
 
-void expectEveryOutcomeIs(const std::vector<std::vector<Outcome>>& outcomes, const Outcome& alone) {
+// The records of a load written alone, each ending with its path line.
+std::vector<std::string> recordsAlone(Outcome& alone) {
+    const std::string err = kolt::test::capture([&] { alone = loadBoth(); }).err;
+    std::vector<std::string> records;
+    std::istringstream lines(err);
+    std::string record;
+    for (std::string line; std::getline(lines, line);) {
+        record += line + '\n';
+        if (line.rfind(" / ", 0) == 0) {
+            records.push_back(std::move(record));
+            record.clear();
+        }
+    }
+    return records;
+}
+
+// Takes what the threads write and keeps nothing, so they share no state through it.
+class Discard : public std::streambuf {
+protected:
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+};
+
+// First in this binary on purpose: the threads race to fill the permitted-use tables.
+// One thread also refills them between loads: force 1 leaves tables that already hold
+// the permitted uses as they are, so it may run while others load.
+TEST(Concurrency, ManagersLoadingAtOnceGetWhatTheyGetAlone) {
+    Discard discard;
+    std::ostream sink(&discard);
+    std::vector<Outcome> outcomes[kThreads];
+    {
+        // Redirection is not synchronised: it is set before the threads start.
+        rzStreamRedirect err(rzStderr, sink);
+        inThreads(kThreads, [&](int t) {
+            for (int round = 0; round < kRounds; ++round) {
+                outcomes[t].push_back(loadBoth());
+                for (int force : t == 0 ? std::vector<int>{1, 0, 2, -1} : std::vector<int>{}) {
+                    koltClassDetection::initPossibleClassUses(force);
+                    koltInterfaceDetection::initPossibleInterfaceUses(force);
+                    koltWordDetection::initPossibleClassUses(force);
+                }
+            }
+        });
+    }
+    Outcome alone;
+    kolt::test::capture([&] { alone = loadBoth(); });
+    EXPECT_EQ(alone.results, (std::vector<int>{0, 1}));
+    EXPECT_NE(alone.state.find("uses New\n"), std::string::npos) << "the class table was filled";
+    EXPECT_NE(alone.state.find("uses TIE\n"), std::string::npos) << "the interface table was filled";
+    EXPECT_EQ(koltClassDetection::_classUses.Size(), 7);
     for (const auto& perThread : outcomes) {
         for (const Outcome& o : perThread) {
             EXPECT_TRUE(o == alone) << o.state << o.observed;
@@ -126,95 +143,12 @@ void expectEveryOutcomeIs(const std::vector<std::vector<Outcome>>& outcomes, con
     }
 }
 
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
-// First in this binary on purpose: the threads race to fill the permitted-use tables.
-TEST(Concurrency, ManagersLoadingAtOnceGetWhatTheyGetAlone) {
-    const bool firstFill = koltClassDetection::_isClassUsesInitDone == 0;
-    ChunkRecorder chunks;
-    std::ostream sink(&chunks);
-    std::vector<std::vector<Outcome>> outcomes(kThreads);
-    {
-        // Redirection is not synchronised: it is set before the threads start.
-        rzStreamRedirect err(rzStderr, sink);
-        inThreads(kThreads, [&](int t) {
-            for (int round = 0; round < kRounds; ++round) {
-                outcomes[t].push_back(loadBoth());
-            }
-        });
-    }
-    const std::vector<std::string> concurrent = chunks.take();
-
-    Outcome alone;
-    std::vector<std::string> aloneChunks;
-    {
-        rzStreamRedirect err(rzStderr, sink);
-        alone = loadBoth();
-        aloneChunks = chunks.take();
-    }
-    EXPECT_EQ(alone.results, (std::vector<int>{0, 1}));
-    EXPECT_NE(alone.state.find("uses New\n"), std::string::npos) << "the class table was filled";
-    EXPECT_NE(alone.state.find("uses TIE\n"), std::string::npos) << "the interface table was filled";
-    expectEveryOutcomeIs(outcomes, alone);
-    // Every record arrives in one write: the writes seen are those of a load alone,
-    // kThreads * kRounds times each.
-    std::vector<std::string> expected;
-    for (int i = 0; i < kThreads * kRounds; ++i) {
-        expected.insert(expected.end(), aloneChunks.begin(), aloneChunks.end());
-    }
-    EXPECT_EQ(sorted(concurrent), sorted(expected));
-    EXPECT_EQ(koltClassDetection::_classUses.Size(), 7);
-    EXPECT_EQ(koltInterfaceDetection::_interfaceUses.Size(), 7);
-    if (!firstFill) {
-        std::printf("the use tables were filled before the threads started\n");
-    }
-}
-
-// Refilling the tables (force 1) leaves them as they are when they already hold the
-// permitted uses, so it may run while other threads load.
-TEST(Concurrency, InitialisersMayRunWhileManagersLoad) {
-    const Outcome alone = [] {
-        ChunkRecorder chunks;
-        std::ostream sink(&chunks);
-        rzStreamRedirect err(rzStderr, sink);
-        return loadBoth();
-    }();
-    ChunkRecorder chunks;
-    std::ostream sink(&chunks);
-    std::vector<std::vector<Outcome>> outcomes(kThreads);
-    {
-        rzStreamRedirect err(rzStderr, sink);
-        inThreads(kThreads, [&](int t) {
-            for (int round = 0; round < kRounds; ++round) {
-                if (t == 0) {
-                    for (int force : {1, 0, 2, -1}) {
-                        koltClassDetection::initPossibleClassUses(force);
-                        koltInterfaceDetection::initPossibleInterfaceUses(force);
-                        koltWordDetection::initPossibleClassUses(force);
-                    }
-                } else {
-                    outcomes[t].push_back(loadBoth());
-                }
-            }
-        });
-    }
-    expectEveryOutcomeIs(outcomes, alone);
-}
-
 // With rzStderr on the process's standard error (the default), records of concurrent
-// loads do not interleave: each is one write of the C library's locked stream.
+// loads do not interleave: each is one write of the C library's locked stream. (A
+// sanitizer's report during this test goes to the file too, hence a test of its own.)
 TEST(Concurrency, StandardErrorGetsWholeRecords) {
-    std::vector<std::string> records;
-    {
-        ChunkRecorder chunks;
-        std::ostream sink(&chunks);
-        rzStreamRedirect err(rzStderr, sink);
-        loadBoth();
-        records = chunks.take();
-    }
+    Outcome alone;
+    const std::vector<std::string> records = recordsAlone(alone);
     ASSERT_FALSE(records.empty());
     kolt::test::TempDir dir;
     const std::string path = dir.path() + "/stderr.txt";
@@ -235,7 +169,7 @@ TEST(Concurrency, StandardErrorGetsWholeRecords) {
     ::close(saved);
     ::close(file);
 
-    // Cut the output back into records, each of which must be one of a load alone.
+    // The output cuts back into records of a load alone.
     const std::string written = kolt::test::readFile(path);
     std::size_t at = 0;
     std::size_t count = 0;

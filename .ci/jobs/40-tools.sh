@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# kolt-settings and the DTD, beyond the ctest run: the tests that need python3 and
-# xmllint were not left out, larger and adversarial generated files pass the DTD, the
-# checker and the dump's round trip, and an installed program finds its example and DTD.
+# kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint
+# and nvim were not left out, larger and adversarial generated files pass the DTD, the
+# checker and the dump's round trip, an installed program finds its example and DTD, and
+# the installed XML catalog finds the DTD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -14,6 +15,11 @@ echo "tests that need python3 and xmllint are registered"
 registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_settings_cli|kolt_dtd_corpus' || true)
 if [[ "$registered" -ne 2 ]]; then
     echo "expected the tests kolt_settings_cli and kolt_dtd_corpus; is python3 or xmllint missing?" >&2
+    exit 1
+fi
+registered=$(ctest --test-dir "$build" -N -L lsp | grep -cE 'kolt_lsp_protocol|kolt_lsp_neovim' || true)
+if [[ "$registered" -ne 2 ]]; then
+    echo "expected the tests kolt_lsp_protocol and kolt_lsp_neovim; is python3 or nvim missing?" >&2
     exit 1
 fi
 
@@ -62,3 +68,20 @@ else
     echo "the installed program does not use the installed example" >&2
     exit 1
 fi
+
+echo "the installed catalog finds the DTD by its public identifier, or by its bare name"
+catalog="$work/prefix/share/koltSettings/catalog.xml"
+for doctype in 'PUBLIC "-//koltSettings//DTD Settings 1.0//EN" "nowhere/koltSettings.dtd"' 'SYSTEM "koltSettings.dtd"'; do
+    printf '<?xml version="1.0"?>\n<!DOCTYPE Settings %s>\n<Settings><RunType TypeOfRun="Check"/></Settings>\n' \
+        "$doctype" >"$work/by-catalog.xml"
+    if xmllint --noout --valid "$work/by-catalog.xml" 2>/dev/null; then
+        echo "the DTD was found without the catalog: the check proves nothing" >&2
+        exit 1
+    fi
+    if ! XML_CATALOG_FILES=$catalog xmllint --catalogs --noout --valid "$work/by-catalog.xml" 2>"$work/xmllint.log"; then
+        grep -v SGML_CATALOG_FILES "$work/xmllint.log" >&2
+        echo "the installed catalog does not lead xmllint to the DTD" >&2
+        exit 1
+    fi
+    echo "  $doctype: valid"
+done

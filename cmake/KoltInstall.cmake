@@ -77,6 +77,8 @@ endif()
 # The example's DOCTYPE names ../schema/koltSettings.dtd, and kolt-settings looks for the
 # example in ../share/koltSettings/examples/: keep this layout.
 install(FILES ${PROJECT_SOURCE_DIR}/schema/koltSettings.dtd DESTINATION ${KOLT_INSTALL_DATADIR}/schema COMPONENT tools)
+# The catalog's paths are relative to it: it stays one folder above the DTD.
+install(FILES ${PROJECT_SOURCE_DIR}/schema/catalog.xml DESTINATION ${KOLT_INSTALL_DATADIR} COMPONENT tools)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/settings.xml DESTINATION ${KOLT_INSTALL_DATADIR}/examples COMPONENT tools)
 
 if(KOLT_TOP_LEVEL)

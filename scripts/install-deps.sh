@@ -3,12 +3,15 @@
 # Only packages that dpkg reports missing are installed, after one apt-get update.
 set -euo pipefail
 
-# libxml2-dev: the strict XML check of the tools (the library needs pugixml only)
-packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev libxml2-dev)
+# libxml2-dev: the strict XML check of the tools; nlohmann-json3-dev: the language server's
+# messages (the library needs pugixml only)
+packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev libxml2-dev nlohmann-json3-dev)
 if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang-format)
     # tools job: xmllint for the DTD and well-formedness checks, python3 for the command-line tests
     packages+=(libxml2-utils python3)
+    # language server: its end-to-end test runs in headless Neovim
+    packages+=(neovim)
     # packaging job: dpkg-shlibdeps for cpack, and file, which cpack runs on each binary
     packages+=(dpkg-dev file)
     # reliability jobs: fuzzing with clang, valgrind

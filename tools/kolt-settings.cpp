@@ -1,5 +1,6 @@
 // kolt-settings: checks settings files and shows what the checker reads from them.
 #include "kolt_settings_help.h"
+#include "lsp/server.h"
 #include "support/dump_formats.h"
 #include "support/escape.h"
 #include "support/findings.h"
@@ -66,7 +67,10 @@ int parseArguments(int argc, char** argv, Options& o) {
         }
     }
     if (args.empty()) {
-        return usageError("a command is required: check, dump or vocabulary");
+        return usageError("a command is required: check, dump, vocabulary or lsp");
+    }
+    if (args[0] == "lsp") {
+        return kolt::lsp::serve({args.begin() + 1, args.end()}, KOLT_VERSION);
     }
     if (args[0] == "check") {
         o.command = Command::Check;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# kolt-settings and the DTD, beyond the ctest run: the tests that need python3 and
-# xmllint were not left out, larger and adversarial generated files pass the DTD, the
-# checker and the dump's round trip, and an installed program holds no path of the build
-# machine and finds its example and DTD.
+# kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint
+# and nvim were not left out, larger and adversarial generated files pass the DTD, the
+# checker and the dump's round trip, an installed program holds no path of the build
+# machine and finds its example and DTD, and the installed XML catalog finds the DTD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -15,6 +15,11 @@ echo "tests that need python3 and xmllint are registered"
 registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_settings_cli|kolt_dtd_corpus|kolt_wellformed_corpus' || true)
 if [[ "$registered" -ne 3 ]]; then
     echo "expected the tests kolt_settings_cli, kolt_dtd_corpus and kolt_wellformed_corpus; is python3 or xmllint missing?" >&2
+    exit 1
+fi
+registered=$(ctest --test-dir "$build" -N -L lsp | grep -cE 'kolt_lsp_protocol|kolt_lsp_neovim' || true)
+if [[ "$registered" -ne 2 ]]; then
+    echo "expected the tests kolt_lsp_protocol and kolt_lsp_neovim; is python3 or nvim missing?" >&2
     exit 1
 fi
 
@@ -68,3 +73,18 @@ else
     echo "the installed program does not use the installed example" >&2
     exit 1
 fi
+
+echo "the installed catalog finds the DTD by its public identifier"
+catalog="$work/prefix/share/koltSettings/catalog.xml"
+printf '<?xml version="1.0"?>\n<!DOCTYPE Settings PUBLIC "%s" "nowhere/koltSettings.dtd">\n%s\n' \
+    "-//koltSettings//DTD Settings 1.0//EN" '<Settings><RunType TypeOfRun="Check"/></Settings>' >"$work/by-catalog.xml"
+if xmllint --noout --valid "$work/by-catalog.xml" 2>/dev/null; then
+    echo "the DTD was found without the catalog: the check proves nothing" >&2
+    exit 1
+fi
+if ! XML_CATALOG_FILES=$catalog xmllint --catalogs --noout --valid "$work/by-catalog.xml" 2>"$work/xmllint.log"; then
+    grep -v SGML_CATALOG_FILES "$work/xmllint.log" >&2
+    echo "the installed catalog does not lead xmllint to the DTD" >&2
+    exit 1
+fi
+echo "  valid through the catalog"

@@ -1,0 +1,119 @@
+// What the language server knows about settings files, as plain functions over a
+// document snapshot. No JSON and no protocol here: positions are byte offsets into the
+// snapshot's UTF-8 text, and the protocol layer converts them.
+#ifndef KOLTSETTINGS_TOOLS_LSP_FEATURES_H
+#define KOLTSETTINGS_TOOLS_LSP_FEATURES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolt::lsp {
+
+// Bytes [begin, end) of the snapshot's text.
+struct Span {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool operator==(const Span& o) const { return begin == o.begin && end == o.end; }
+};
+
+// One version of an open document, valid for the duration of a call.
+struct Snapshot {
+    std::string_view uri;
+    std::int64_t version = 0;
+    std::string_view text;
+};
+
+enum class Severity { Error = 1, Warning = 2, Information = 3, Hint = 4 };
+
+// Another place in the same document that explains a diagnostic.
+struct Related {
+    Span span;
+    std::string message;
+};
+
+struct Diagnostic {
+    Span span; // the name, attribute or value concerned
+    Severity severity = Severity::Error;
+    std::string code;    // "KS007", "KT003"
+    std::string message; // one line, naming its subject
+    std::string hint;    // "" for none
+    std::vector<Related> related;
+    // Sent to the client and handed back with a code action request: what a quick fix
+    // needs ("name" and "replacement" for a rename). Strings only.
+    std::map<std::string, std::string> data;
+};
+
+struct TextEdit {
+    Span span;
+    std::string newText;
+};
+
+struct CompletionItem {
+    enum class Kind { Element, Attribute, Value, Snippet };
+    std::string label;
+    Kind kind = Kind::Element;
+    std::string detail;        // one line
+    std::string documentation; // Markdown
+    TextEdit edit;             // replaces what is typed of the name at the cursor
+    bool snippet = false;      // edit.newText holds $1 ... placeholders
+};
+
+struct Completion {
+    std::vector<CompletionItem> items;
+    bool incomplete = false; // typing more may bring other items
+};
+
+struct Hover {
+    Span span;
+    std::string markdown;
+};
+
+struct CodeAction {
+    std::string title;
+    std::string kind = "quickfix";
+    std::vector<Diagnostic> diagnostics; // those it fixes
+    std::vector<TextEdit> edits;         // on the snapshot's document
+    bool preferred = false;
+};
+
+struct Symbol {
+    enum class Kind { Section, Group, List };
+    std::string name;
+    std::string detail; // "12 items"
+    Kind kind = Kind::Section;
+    Span span;      // the whole element
+    Span selection; // its name
+    std::vector<Symbol> children;
+};
+
+// What the client can show, from its initialize request.
+struct ClientSupport {
+    bool snippets = false;
+};
+
+// Today's engine behind the five features. Calls never throw for any text or offset (an
+// offset past the end means the end); results are for the snapshot given.
+class Features {
+public:
+    void setClientSupport(const ClientSupport& support) { _client = support; }
+
+    std::vector<Diagnostic> diagnostics(const Snapshot& s);
+    Completion completion(const Snapshot& s, std::size_t offset);
+    std::optional<Hover> hover(const Snapshot& s, std::size_t offset);
+    // Fixes for the diagnostics the client shows in `range` (handed back with their data).
+    std::vector<CodeAction> codeActions(const Snapshot& s, Span range,
+                                        const std::vector<Diagnostic>& diagnostics);
+    std::vector<Symbol> documentSymbols(const Snapshot& s);
+
+private:
+    ClientSupport _client;
+};
+
+} // namespace kolt::lsp
+
+#endif

@@ -1,0 +1,56 @@
+// A forgiving scan of a settings document's elements: where names, attributes and tags
+// are, for text an author is still typing. No entity decoding and no validation; cheap
+// enough to run on every request.
+#ifndef KOLTSETTINGS_TOOLS_LSP_OUTLINE_H
+#define KOLTSETTINGS_TOOLS_LSP_OUTLINE_H
+
+#include "features.h"
+
+#include <string_view>
+#include <vector>
+
+namespace kolt::lsp {
+
+struct OutlineAttribute {
+    Span name;
+    Span value; // inside the quotes; empty at the name's end when there is no value
+};
+
+struct OutlineElement {
+    Span name;           // in the start tag
+    Span tag;            // "<" up to and including ">" (or where an unfinished tag stops)
+    Span endName;        // in the end tag; empty at tag.end when there is none
+    std::size_t end = 0; // after the end tag, or where the element was closed implicitly
+    bool selfClosing = false;
+    int parent = -1; // index into elements(), -1 at the top
+    std::vector<int> children;
+    std::vector<OutlineAttribute> attributes;
+
+    bool contains(std::size_t offset) const { return offset > tag.begin && offset <= end; }
+};
+
+class Outline {
+public:
+    explicit Outline(std::string_view text);
+
+    const std::vector<OutlineElement>& elements() const noexcept { return _elements; }
+    // Top-level elements (well-formed documents have one).
+    const std::vector<int>& roots() const noexcept { return _roots; }
+    // The innermost element whose content holds `offset` (after its start tag, up to its
+    // end tag); -1 outside every element.
+    int enclosing(std::size_t offset) const;
+    // The innermost element whose start tag holds `offset`; -1 if none.
+    int tagAt(std::size_t offset) const;
+    // The element whose start-tag name is exactly `name`; -1 if none.
+    int withName(Span name) const;
+    std::string_view name(int element) const;
+
+private:
+    std::string_view _text;
+    std::vector<OutlineElement> _elements;
+    std::vector<int> _roots;
+};
+
+} // namespace kolt::lsp
+
+#endif

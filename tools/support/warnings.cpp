@@ -531,7 +531,9 @@ struct WarningScan::Walk {
         if (!t.read) {
             return;
         }
-        const auto [begin, end] = rawSpan(t);
+        const auto span = rawSpan(t); // a structured binding could not be captured below
+        const std::ptrdiff_t begin = span.first;
+        const std::ptrdiff_t end = span.second;
         const std::string what = t.what;
         if (!stored.empty() && (isBlank(stored.front()) || isBlank(stored.back()))) {
             const std::string_view inner = trimmed(stored);
@@ -614,21 +616,26 @@ struct WarningScan::Walk {
         }
         std::ptrdiff_t begin = -1;
         std::ptrdiff_t end = -1;
-        std::string splitter = "markup"; // what comes after the first piece
+        // What ends the first piece: known from the pieces for CDATA, else from the bytes.
+        std::string splitter =
+            t.cdata || pieces[1].cdata ? "CDATA section" : "comment or processing instruction";
         if (const std::ptrdiff_t first = offsetOf(pieces.front().text); first >= 0) {
             begin = static_cast<std::ptrdiff_t>(source.text(static_cast<std::size_t>(first), t.cdata).end) +
                     (t.cdata ? 3 : 0);
             const std::string_view after = source.bytes().substr(static_cast<std::size_t>(begin));
-            splitter = after.substr(0, 4) == "<!--"        ? "comment"
-                       : after.substr(0, 2) == "<?"        ? "processing instruction"
-                       : after.substr(0, 9) == "<![CDATA[" ? "CDATA section"
-                                                           : "element";
+            if (!t.cdata) {
+                splitter = after.substr(0, 4) == "<!--"        ? "comment"
+                           : after.substr(0, 2) == "<?"        ? "processing instruction"
+                           : after.substr(0, 9) == "<![CDATA[" ? "CDATA section"
+                                                               : "element";
+            }
             const Piece& last = pieces.back();
             end = static_cast<std::ptrdiff_t>(
                 source.text(static_cast<std::size_t>(offsetOf(last.text)), last.cdata).end);
         }
         add(kWarnSplitText, begin, end,
-            std::string(t.what) + " is read as " + quoted(stored) + ": a " + splitter +
+            std::string(t.what) + " is read as " + quoted(stored) + ": " +
+                (splitter == "element" ? "an " : "a ") + splitter +
                 " splits its text, and the rest is dropped",
             splitter == "CDATA section"
                 ? "write the text all inside one CDATA section, or all outside"

@@ -1,21 +1,26 @@
 // kolt-settings: checks settings files and shows what the checker reads from them.
 #include "kolt_settings_help.h"
 #include "lsp/server.h"
+#include "support/check.h"
 #include "support/dump_formats.h"
 #include "support/escape.h"
 #include "support/findings.h"
-#include "support/hints.h"
 #include "support/reference.h"
 #include "support/schema.h"
+#include "support/source.h"
+#include "support/wellformed.h"
 
 #include <koltSettings/koltSettings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -31,7 +36,7 @@ using kolt::tool::Finding;
 enum ExitStatus { kClean = 0, kDiagnostics = 1, kFailure = 2 };
 
 enum class Command { Check, Dump, Vocabulary };
-enum class Format { Default, Gnu, Json, Sarif };
+enum class Format { Default, Gnu, Json, Sarif, Legacy };
 enum class DumpForm { Text, Json, Xml };
 enum class VocabularyForm { Reference, Json, Dtd };
 
@@ -41,6 +46,9 @@ struct Options {
     DumpForm dumpForm = DumpForm::Text;
     VocabularyForm vocabularyForm = VocabularyForm::Reference;
     long maxDiagnostics = 0; // 0: no limit
+    bool warningsAsErrors = false;
+    bool each = false;     // a manager per file
+    std::string stdinName; // what standard input is called in messages
     std::vector<std::string> files;
 };
 
@@ -109,19 +117,25 @@ int parseArguments(int argc, char** argv, Options& o) {
         };
         std::string v;
         if (name == "--format" && o.command == Command::Check) {
+            static const std::pair<const char*, Format> kFormats[] = {{"default", Format::Default},
+                                                                      {"gnu", Format::Gnu},
+                                                                      {"json", Format::Json},
+                                                                      {"sarif", Format::Sarif},
+                                                                      {"legacy", Format::Legacy}};
             if (!value(v)) {
-                return usageError("--format needs a value: default, gnu, json or sarif");
+                return usageError("--format needs a value: default, gnu, json, sarif or legacy");
             }
-            if (v == "default") {
-                o.format = Format::Default;
-            } else if (v == "gnu") {
-                o.format = Format::Gnu;
-            } else if (v == "json") {
-                o.format = Format::Json;
-            } else if (v == "sarif") {
-                o.format = Format::Sarif;
-            } else {
-                return usageError("unknown format '" + v + "': use default, gnu, json or sarif");
+            const auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                             [&](const auto& f) { return v == f.first; });
+            if (format == std::end(kFormats)) {
+                return usageError("unknown format '" + v + "': use default, gnu, json, sarif or legacy");
+            }
+            o.format = format->second;
+        } else if ((a == "--warnings-as-errors" || a == "--each") && o.command == Command::Check) {
+            (a == "--each" ? o.each : o.warningsAsErrors) = true;
+        } else if (name == "--stdin-filename" && o.command == Command::Check) {
+            if (!value(o.stdinName) || o.stdinName.empty()) {
+                return usageError("--stdin-filename needs a name");
             }
         } else if (name == "--max-diagnostics" && o.command == Command::Check) {
             if (!value(v)) {
@@ -151,6 +165,13 @@ int parseArguments(int argc, char** argv, Options& o) {
     }
     if (o.command == Command::Vocabulary && !o.files.empty()) {
         return usageError("vocabulary takes no FILE");
+    }
+    const auto stdinCount = std::count(o.files.begin(), o.files.end(), "-");
+    if (o.command == Command::Check && stdinCount > 1) {
+        return usageError("standard input can be checked once");
+    }
+    if (!o.stdinName.empty() && stdinCount == 0) {
+        return usageError("--stdin-filename names standard input: give - as a FILE");
     }
     return -1;
 }
@@ -190,79 +211,92 @@ std::string whyUnreadable(const std::string& path) {
     return std::strerror(errno);
 }
 
-// The problem that kept a file from loading, or false when it loaded.
-bool loadFailure(const std::string& file, const koltLoadReport& report, Finding& f) {
+// What keeps `path` from being checked, as a finding, or false when `bytes` holds it.
+// "-" is standard input.
+bool readInput(const std::string& path, const std::string& name, std::string& bytes, Finding& f) {
     f = Finding();
-    f.file = file;
-    switch (report.outcome) {
-    case koltLoadReport::NotAFile:
-        f.code = kolt::tool::kNotAFile.code;
-        f.message = "cannot check: " + whyNotAFile(file);
-        return true;
-    case koltLoadReport::Unreadable:
+    f.file = name;
+    if (path == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        if (!std::cin.bad()) {
+            return true;
+        }
         f.code = kolt::tool::kUnreadable.code;
-        f.message = "cannot read: " + whyUnreadable(file);
-        return true;
-    case koltLoadReport::Malformed:
-        f.code = kolt::tool::kMalformed.code;
-        f.message = "not well-formed XML: " + report.parseError;
-        f.line = report.parseErrorLine;
-        f.column = report.parseErrorColumn;
-        kolt::tool::SourcePositions(file).convert(f.line, f.column);
-        return true;
-    case koltLoadReport::OutOfMemory:
-        f.code = kolt::tool::kOutOfMemory.code;
-        f.message = "out of memory";
-        return true;
-    default:
+        f.message = "cannot read standard input";
         return false;
     }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        f.code = kolt::tool::kNotAFile.code;
+        f.message = "cannot check: " + whyNotAFile(path);
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (in) {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!in.bad()) {
+            return true;
+        }
+    }
+    f.code = kolt::tool::kUnreadable.code;
+    f.message = "cannot read: " + whyUnreadable(path);
+    return false;
 }
 
-// "kolt-settings: file:line:column: message", for files that do not load, next to the
-// loader's own output.
+// "kolt-settings: file:line:column: message [code]": the program's own lines beside the
+// loader's bytes.
 std::string plainLine(const Finding& f) {
     std::string out = "kolt-settings: " + kolt::tool::escapeForLine(f.file);
     if (f.line > 0) {
         out += ":" + std::to_string(f.line) + ":" + std::to_string(f.column);
     }
-    return out + ": " + kolt::tool::escapeForLine(f.message) + "\n";
+    return out + ": " + kolt::tool::escapeForLine(f.message) + " [" + f.code + "]\n";
+}
+
+// Colour only for a terminal, and never when NO_COLOR is set to anything.
+bool colourWanted() {
+    const char* noColour = std::getenv("NO_COLOR");
+    return ::isatty(STDERR_FILENO) == 1 && (!noColour || !*noColour);
 }
 
 // Where findings go, in the chosen format, up to the limit.
 class Output {
 public:
-    explicit Output(const Options& o) : _format(o.format), _max(o.maxDiagnostics) {
+    explicit Output(const Options& o)
+        : _format(o.format), _max(o.maxDiagnostics), _colour(o.format == Format::Default && colourWanted()) {
         if (_format == Format::Sarif) {
             _sarif = std::make_unique<kolt::tool::SarifLog>(std::cout, KOLT_VERSION);
         }
     }
 
-    bool full() {
-        if (_max > 0 && _written >= _max) {
-            ++_suppressed;
-            return true;
+    // The findings of one file.
+    void add(std::vector<Finding> findings) {
+        if (_format == Format::Legacy) { // the loader's bytes in the order it wrote them
+            std::stable_sort(findings.begin(), findings.end(),
+                             [](const Finding& a, const Finding& b) { return a.order < b.order; });
         }
-        ++_written;
-        return false;
-    }
-    // A loader diagnostic as the loader wrote it.
-    void raw(const std::string& bytes) {
-        if (!full()) {
-            std::cerr << bytes << std::flush;
+        for (const Finding& f : findings) {
+            add(f);
         }
     }
     void add(const Finding& f) {
-        if (full()) {
+        const bool warning = f.severity == kolt::tool::Severity::Warning;
+        if ((_format == Format::Legacy && warning) || full()) {
             return;
         }
         switch (_format) {
-        case Format::Default: // the loader's own words are written by raw()
-            std::cerr << plainLine(f);
+        case Format::Legacy:
+            std::cerr << (f.written.empty() ? plainLine(f) : f.written) << std::flush;
             break;
-        case Format::Gnu:
-            std::cerr << kolt::tool::gnuLine(f) + '\n'; // one write: stderr is unbuffered
+        case Format::Default:
+        case Format::Gnu: {
+            std::string lines = kolt::tool::gnuLine(f, _colour) + '\n';
+            for (const kolt::tool::Related& r : f.related) {
+                lines += kolt::tool::noteLine(r, _colour) + '\n';
+            }
+            std::cerr << lines; // one write: stderr is unbuffered
             break;
+        }
         case Format::Json:
             std::cout << kolt::tool::jsonLine(f) << '\n';
             break;
@@ -283,80 +317,121 @@ public:
     }
 
 private:
+    bool full() {
+        if (_max > 0 && _written >= _max) {
+            ++_suppressed;
+            return true;
+        }
+        ++_written;
+        return false;
+    }
     Format _format;
     long _max;
+    bool _colour;
     long _written = 0;
     long _suppressed = 0;
     std::unique_ptr<kolt::tool::SarifLog> _sarif;
 };
 
-// Turns each loader diagnostic into a finding while its element is at hand.
-class Collector : public koltDiagnosticObserver {
-public:
-    Collector(Output& output, Format format, const std::string& file, std::ostringstream& captured)
-        : _output(output), _format(format), _captured(captured), _positions(file), _file(file) {}
-
-    void onDiagnostic(const koltDiagnostic& d) override {
-        if (_format == Format::Default) {
-            // The record the loader has just written, and nothing else.
-            _output.raw(_captured.str());
-            _captured.str(std::string());
-            return;
-        }
-        _captured.str(std::string());
-        const auto e = kolt::tool::explain(d);
-        Finding f;
-        f.file = _file;
-        // A diagnostic about an attribute is placed at the attribute.
-        const bool atAttribute = d.attributeLine > 0;
-        f.line = atAttribute ? d.attributeLine : d.line;
-        f.column = atAttribute ? d.attributeColumn : d.column;
-        _positions.convert(f.line, f.column);
-        f.code = d.codeName;
-        f.message = e.message;
-        f.hint = e.hint;
-        f.path = d.elementPath;
-        f.legacy = d.message;
-        f.printedPath = d.printedPath;
-        _output.add(f);
-    }
-
-private:
-    Output& _output;
-    Format _format;
-    std::ostringstream& _captured;
-    kolt::tool::SourcePositions _positions;
-    const std::string& _file;
-};
-
 int check(const Options& o) {
     Output output(o);
-    int status = kClean;
+    std::unique_ptr<kolt::tool::Checker> checker;
+    bool unchecked = false;
+    bool errors = false;
+    bool warnings = false;
     for (const std::string& file : o.files) {
-        std::ostringstream captured;
-        Collector collector(output, o.format, file, captured);
-        koltSettingManager manager;
-        manager.setDiagnosticObserver(&collector);
-        {
-            rzStreamRedirect redirect(rzStderr, captured);
-            (void)manager.loadFromXmlFile(file.c_str());
-        }
+        const std::string name = file != "-" ? file : o.stdinName.empty() ? "<stdin>" : o.stdinName;
+        std::string bytes;
         Finding failure;
-        if (loadFailure(file, manager.lastLoadReport(), failure)) {
+        if (!readInput(file, name, bytes, failure)) {
             output.add(failure);
-            status = kFailure;
-        } else if (manager.lastLoadReport().total > 0 && status == kClean) {
-            status = kDiagnostics;
+            unchecked = true;
+            continue;
         }
+        if (!checker || o.each) {
+            checker = std::make_unique<kolt::tool::Checker>();
+        }
+        std::vector<Finding> findings = checker->check(bytes, name);
+        for (const Finding& f : findings) {
+            (f.severity == kolt::tool::Severity::Warning ? warnings : errors) = true;
+        }
+        output.add(std::move(findings));
     }
     output.finish();
-    return status;
+    if (unchecked) {
+        return kFailure;
+    }
+    return errors || (warnings && o.warningsAsErrors) ? kDiagnostics : kClean;
+}
+
+// The problem that kept a file from loading, or false when it loaded.
+bool loadFailure(const std::string& file, const koltLoadReport& report, Finding& f) {
+    f = Finding();
+    f.file = file;
+    switch (report.outcome) {
+    case koltLoadReport::NotAFile:
+        f.code = kolt::tool::kNotAFile.code;
+        f.message = "cannot check: " + whyNotAFile(file);
+        return true;
+    case koltLoadReport::Unreadable:
+        f.code = kolt::tool::kUnreadable.code;
+        f.message = "cannot read: " + whyUnreadable(file);
+        return true;
+    case koltLoadReport::Malformed: {
+        f.code = kolt::tool::kMalformed.code;
+        f.message = "not well-formed XML: " + report.parseError;
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const kolt::tool::Source source(bytes);
+        if (source.utf8() && report.parseErrorLine > 0) {
+            const auto p =
+                source.position(source.loaderOffset(report.parseErrorLine, report.parseErrorColumn));
+            f.line = p.line;
+            f.column = p.column;
+        }
+        return true;
+    }
+    case koltLoadReport::OutOfMemory:
+        f.code = kolt::tool::kOutOfMemory.code;
+        f.message = "out of memory";
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Attached so that a load keeps line numbers for a parse error.
 struct KeepPositions : koltDiagnosticObserver {
     void onDiagnostic(const koltDiagnostic&) override {}
 };
+
+// The library's text dump, each line made safe for a terminal: the library escapes
+// control bytes its own way in texts, but not C1 controls, bytes that are not UTF-8 or
+// CI log commands, nor anything in names.
+void writeTextDump(const koltSettingManager& manager) {
+    std::ostringstream text;
+    koltDumpText(manager, text);
+    std::istringstream lines(text.str());
+    for (std::string line; std::getline(lines, line);) {
+        std::cout << kolt::tool::escapeForLine(line, true, false) << '\n';
+    }
+}
+
+// The XML dump, written only when a strict parser takes it.
+int writeXmlDump(const koltSettingManager& manager) {
+    std::ostringstream xml;
+    const int replaced = kolt::tool::writeXmlDump(manager, xml, &std::cerr);
+    const std::string text = xml.str();
+    if (const auto violations = kolt::tool::checkWellFormed(text, "dump.xml"); !violations.empty()) {
+        const auto& v = violations.front();
+        std::cerr << "kolt-settings: dump --xml: not written, it would not be well-formed XML (line "
+                  << v.line << ", column " << v.column << ": " << kolt::tool::escapeForLine(v.description)
+                  << ")\n";
+        return kDiagnostics;
+    }
+    std::cout << text;
+    return replaced > 0 ? kDiagnostics : kClean;
+}
 
 int dump(const Options& o) {
     koltSettingManager manager;
@@ -378,13 +453,13 @@ int dump(const Options& o) {
     }
     switch (o.dumpForm) {
     case DumpForm::Text:
-        koltDumpText(manager, std::cout);
+        writeTextDump(manager);
         break;
     case DumpForm::Json:
         kolt::tool::writeJsonDump(manager, std::cout);
         break;
     case DumpForm::Xml:
-        if (kolt::tool::writeXmlDump(manager, std::cout, &std::cerr) > 0 && status == kClean) {
+        if (writeXmlDump(manager) != kClean) {
             status = kDiagnostics;
         }
         break;
@@ -415,6 +490,9 @@ int run(int argc, char** argv) {
     if (options.command == Command::Vocabulary) {
         vocabulary(options);
     } else {
+        if (options.files.empty() && options.command == Command::Check) {
+            return usageError("check needs a FILE (- for standard input)");
+        }
         if (options.files.empty()) {
             const std::string example = bundledExample();
             if (example.empty()) {

@@ -103,7 +103,7 @@ std::size_t findLogCommand(std::string_view text, std::size_t from) noexcept {
     return std::string_view::npos;
 }
 
-std::string escapeForLine(std::string_view text, bool startsLine) {
+std::string escapeForLine(std::string_view text, bool startsLine, bool escapeBackslash) {
     std::string out;
     out.reserve(text.size());
     const auto hexByte = [&](unsigned char c) {
@@ -133,7 +133,7 @@ std::string escapeForLine(std::string_view text, bool startsLine) {
             i += n;
             continue;
         }
-        if (text[i] == '\\') {
+        if (text[i] == '\\' && escapeBackslash) {
             out += '\\';
         }
         out.append(text, i, c.length);

@@ -31,10 +31,11 @@ std::size_t findLogCommand(std::string_view text, std::size_t from = 0) noexcept
 
 // `text` for one line of the tool's text output (gnu lines, its own messages): each
 // byte of a control character or of a sequence that is not UTF-8 becomes \xNN (two
-// lower-case hex digits), a backslash becomes \\, and the first '#' of a "##name["
-// command becomes \x23. With `startsLine`, a leading "::" (after blanks: a GitHub Actions
-// workflow command) becomes \x3a: as well. The result holds no line break.
-std::string escapeForLine(std::string_view text, bool startsLine = false);
+// lower-case hex digits), a backslash becomes \\ (unless `text` is escaped that way
+// already: !escapeBackslash), and the first '#' of a "##name[" command becomes \x23.
+// With `startsLine`, a leading "::" (after blanks: a GitHub Actions workflow command)
+// becomes \x3a: as well. The result holds no line break.
+std::string escapeForLine(std::string_view text, bool startsLine = false, bool escapeBackslash = true);
 
 // Whether an XML 1.0 document can hold `text` at all: well-formed UTF-8 whose characters
 // are all XML characters (tab, line feed, carriage return, U+0020 to U+D7FF, U+E000 to

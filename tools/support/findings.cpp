@@ -2,23 +2,42 @@
 #include "findings.h"
 #include "escape.h"
 #include "json.h"
+#include "warnings.h"
+#include "wellformed.h"
 
 #include <koltSettings/settings/diagnostics.h>
 
-#include <cctype>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 
 namespace kolt::tool {
 
-std::string gnuLine(const Finding& f) {
-    std::string out = escapeForLine(f.file, true);
-    if (f.line > 0) {
-        out += ":" + std::to_string(f.line) + ":" + std::to_string(f.column);
+const char* severityName(Severity s) noexcept {
+    return s == Severity::Warning ? "warning" : "error";
+}
+
+namespace {
+
+// "file:line:column: label: " with gcc's colours: the location bold, errors bold red,
+// warnings bold magenta, notes bold cyan.
+std::string lineStart(const std::string& file, int line, int column, const char* label, const char* sgr,
+                      bool colour) {
+    const auto paint = [colour](const char* code, const std::string& text) {
+        return colour ? "\x1b[" + std::string(code) + "m" + text + "\x1b[0m" : text;
+    };
+    std::string location = escapeForLine(file, true);
+    if (line > 0) {
+        location += ":" + std::to_string(line) + ":" + std::to_string(column);
     }
-    out += ": error: " + escapeForLine(f.message);
+    return paint("1", location + ":") + " " + paint(sgr, std::string(label) + ":") + " ";
+}
+
+} // namespace
+
+std::string gnuLine(const Finding& f, bool colour) {
+    const bool warning = f.severity == Severity::Warning;
+    std::string out =
+        lineStart(f.file, f.line, f.column, severityName(f.severity), warning ? "1;35" : "1;31", colour) +
+        escapeForLine(f.message);
     if (!f.hint.empty()) {
         out += "; " + escapeForLine(f.hint);
     }
@@ -27,6 +46,10 @@ std::string gnuLine(const Finding& f) {
         out += " at " + escapeForLine(f.path);
     }
     return out;
+}
+
+std::string noteLine(const Related& r, bool colour) {
+    return lineStart(r.file, r.line, r.column, "note", "1;36", colour) + escapeForLine(r.message);
 }
 
 namespace {
@@ -69,10 +92,32 @@ std::string jsonLine(const Finding& f) {
     position(json, "line", f.line);
     position(json, "column", f.column);
     json.key("code").value(f.code);
-    json.key("severity").value("error");
+    json.key("severity").value(severityName(f.severity));
     json.key("message").value(f.message);
     if (!f.hint.empty()) {
         json.key("hint").value(f.hint);
+    }
+    if (!f.subject.empty()) {
+        json.key("subject").value(f.subject);
+    }
+    if (!f.suggestions.empty()) {
+        static constexpr const char* kKinds[] = {"rename", "moveInto", "replace"};
+        json.key("suggestions").beginArray();
+        for (const Suggestion& s : f.suggestions) {
+            json.beginObject().key("kind").value(kKinds[static_cast<int>(s.kind)]).key("text").value(s.text);
+            json.endObject();
+        }
+        json.endArray();
+    }
+    if (!f.related.empty()) {
+        json.key("related").beginArray();
+        for (const Related& r : f.related) {
+            json.beginObject().key("file").value(r.file);
+            position(json, "line", r.line);
+            position(json, "column", r.column);
+            json.key("message").value(r.message).endObject();
+        }
+        json.endArray();
     }
     if (!f.legacy.empty()) {
         json.key("path").value(f.path);
@@ -93,26 +138,49 @@ SarifLog::SarifLog(std::ostream& out, const std::string& version) : _out(out) {
     json.key("name").value("kolt-settings");
     json.key("version").value(version);
     json.key("rules").beginArray();
-    auto rule = [&](const char* id, const char* summary) {
+    auto rule = [&](const char* id, const char* summary, Severity level) {
         _ruleIds.emplace_back(id);
         json.beginObject();
         json.key("id").value(id);
         json.key("shortDescription").beginObject().key("text").value(summary).endObject();
-        json.key("defaultConfiguration").beginObject().key("level").value("error").endObject();
+        json.key("defaultConfiguration").beginObject().key("level").value(severityName(level)).endObject();
         json.endObject();
     };
     for (int i = 0; i < koltDiagnosticCodeCount; ++i) {
         const auto code = static_cast<koltDiagnosticCode>(i);
-        rule(koltDiagnosticCodeName(code), koltDiagnosticCodeSummary(code));
+        rule(koltDiagnosticCodeName(code), koltDiagnosticCodeSummary(code), Severity::Error);
     }
     for (const ToolCode* c : kToolCodes) {
-        rule(c->code, c->summary);
+        rule(c->code, c->summary, Severity::Error);
+    }
+    for (const ToolCode* c : kWellFormedCodes) {
+        rule(c->code, c->summary, Severity::Error);
+    }
+    for (const ToolCode* c : kWarningCodes) {
+        rule(c->code, c->summary, Severity::Warning);
     }
     json.endArray().endObject().endObject(); // rules, driver, tool
     json.key("columnKind").value("unicodeCodePoints");
     json.key("results").beginArray();
     json.flushTo(_out);
 }
+
+namespace {
+
+void physicalLocation(JsonWriter& json, const std::string& file, int line, int column) {
+    json.key("physicalLocation").beginObject();
+    json.key("artifactLocation").beginObject().key("uri").value(uriOf(file)).endObject();
+    if (line > 0) {
+        json.key("region").beginObject().key("startLine").value(line);
+        if (column > 0) {
+            json.key("startColumn").value(column);
+        }
+        json.endObject();
+    }
+    json.endObject();
+}
+
+} // namespace
 
 void SarifLog::add(const Finding& f) {
     JsonWriter& json = _json;
@@ -123,27 +191,28 @@ void SarifLog::add(const Finding& f) {
             json.key("ruleIndex").value(static_cast<std::int64_t>(i));
         }
     }
-    json.key("level").value("error");
+    json.key("level").value(severityName(f.severity));
     json.key("message").beginObject().key("text").value(f.hint.empty() ? f.message
                                                                        : f.message + "; " + f.hint);
     json.endObject();
     json.key("locations").beginArray().beginObject();
-    json.key("physicalLocation").beginObject();
-    json.key("artifactLocation").beginObject().key("uri").value(uriOf(f.file)).endObject();
-    if (f.line > 0) {
-        json.key("region").beginObject().key("startLine").value(f.line);
-        if (f.column > 0) {
-            json.key("startColumn").value(f.column);
-        }
-        json.endObject();
-    }
-    json.endObject(); // physicalLocation
+    physicalLocation(json, f.file, f.line, f.column);
     if (!f.path.empty()) {
         json.key("logicalLocations").beginArray().beginObject();
         json.key("fullyQualifiedName").value(f.path).key("kind").value("element");
         json.endObject().endArray();
     }
     json.endObject().endArray(); // location, locations
+    if (!f.related.empty()) {
+        json.key("relatedLocations").beginArray();
+        for (std::size_t i = 0; i < f.related.size(); ++i) {
+            json.beginObject().key("id").value(static_cast<std::int64_t>(i));
+            physicalLocation(json, f.related[i].file, f.related[i].line, f.related[i].column);
+            json.key("message").beginObject().key("text").value(f.related[i].message).endObject();
+            json.endObject();
+        }
+        json.endArray();
+    }
     json.endObject();
     json.flushTo(_out);
 }
@@ -152,71 +221,6 @@ void SarifLog::finish() {
     _json.endArray().endObject().endArray().endObject(); // results, run, runs, log
     _json.flushTo(_out);
     _out << '\n';
-}
-
-namespace {
-
-// Whether the parser reads these bytes as UTF-8: no byte order mark of UTF-16 or UTF-32,
-// no NUL among the first bytes, and no declaration of Latin-1 (the encodings it converts).
-bool readAsUtf8(const std::string& bytes) {
-    const std::string head = bytes.substr(0, 4);
-    if (head.compare(0, 2, "\xFE\xFF") == 0 || head.compare(0, 2, "\xFF\xFE") == 0 ||
-        head.find('\0') != std::string::npos) {
-        return false;
-    }
-    const std::size_t start = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (bytes.compare(start, 5, "<?xml") != 0) {
-        return true;
-    }
-    std::string declaration = bytes.substr(start, bytes.find("?>", start) - start);
-    for (char& c : declaration) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    for (const char* latin1 : {"iso-8859-1", "iso_8859-1", "latin1"}) {
-        if (declaration.find(latin1) != std::string::npos) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
-void SourcePositions::read() {
-    _read = true;
-    std::ifstream in(_path, std::ios::binary);
-    _bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    _utf8 = readAsUtf8(_bytes);
-    _lineStarts.push_back(0);
-    for (std::size_t i = 0; i < _bytes.size(); ++i) {
-        if (_bytes[i] == '\n') {
-            _lineStarts.push_back(i + 1);
-        }
-    }
-}
-
-bool SourcePositions::convert(int& line, int& column) {
-    if (!_read) {
-        read();
-    }
-    if (!_utf8 || line < 1 || column < 1) {
-        line = column = 0;
-        return false;
-    }
-    if (static_cast<std::size_t>(line) > _lineStarts.size()) {
-        return true; // the file changed since it was loaded: leave the position as it is
-    }
-    const std::size_t start = _lineStarts[static_cast<std::size_t>(line) - 1];
-    const std::size_t offset = start + static_cast<std::size_t>(column) - 1;
-    // Editors do not count a byte order mark.
-    const bool mark = line == 1 && _bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 && offset >= 3;
-    const std::size_t end = std::min(offset, _bytes.size());
-    int characters = 1;
-    for (std::size_t i = mark ? 3 : start; i < end; ++i) {
-        characters += (static_cast<unsigned char>(_bytes[i]) & 0xC0) != 0x80 ? 1 : 0;
-    }
-    column = characters + static_cast<int>(offset - end); // bytes past the end, if the file shrank
-    return true;
 }
 
 } // namespace kolt::tool

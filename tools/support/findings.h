@@ -5,6 +5,7 @@
 
 #include "json.h"
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -18,26 +19,78 @@ struct ToolCode {
 };
 inline constexpr ToolCode kNotAFile{"KT001", "the path names no regular file"};
 inline constexpr ToolCode kUnreadable{"KT002", "the file cannot be read"};
-inline constexpr ToolCode kMalformed{"KT003", "the file is not well-formed XML"};
+inline constexpr ToolCode kMalformed{"KT003", "the checker's parser cannot read the file at all"};
 inline constexpr ToolCode kOutOfMemory{"KT004", "memory ran out while loading the file"};
 inline constexpr const ToolCode* kToolCodes[] = {&kNotAFile, &kUnreadable, &kMalformed, &kOutOfMemory};
 
-struct Finding {
+enum class Severity { Error, Warning };
+
+// A change of a document: the bytes [begin, end) become `text`.
+struct Edit {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string text;
+};
+
+// A fix a finding suggests, as data for an editor's quick fixes.
+struct Suggestion {
+    enum class Kind {
+        Rename,   // give the element or attribute concerned the name `text`
+        MoveInto, // move the element into the element named `text` (the root element: "")
+        Replace,  // write `text` instead of the value or text concerned
+    };
+    Kind kind = Kind::Rename;
+    std::string text;
+    // The edits that apply it; none when it needs more than a change of text (a move, or
+    // a use the loader reports at its rule).
+    std::vector<Edit> edits;
+};
+
+// Another place a finding refers to: the first of two items, the activation that a later
+// Activate="false" does not undo.
+struct Related {
     std::string file;
-    int line = 0;   // 1-based; 0 when unknown
-    int column = 0; // 1-based, in characters; 0 when unknown
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+
+struct Finding {
+    Severity severity = Severity::Error;
     std::string code;
     std::string message; // one line
     std::string hint;    // "" for none
+    std::string subject; // the element, attribute, value or text concerned, as read
+    std::string file;
+    int line = 0;   // 1-based; 0 when unknown
+    int column = 0; // 1-based, in characters; 0 when unknown
+    // The bytes concerned in the document: an element's name, an attribute (name to
+    // closing quote), a value or a text. Only when hasSpan; empty (begin == end) for a
+    // point, as a strict XML violation is.
+    bool hasSpan = false;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::vector<Suggestion> suggestions;
+    std::vector<Related> related;
     // Loader diagnostics only:
     std::string path;        // indexed element path
     std::string legacy;      // the error line(s) exactly as the loader writes them
     std::string printedPath; // the path line as the loader writes it
+    std::string written;     // all it wrote on rzStderr for it, line ends included
+    // When it was found among the findings of one Checker: the loader's diagnostics in the
+    // order it wrote them.
+    std::size_t order = 0;
 };
 
-// "file:line:column: error: message; hint [code] at path", names and values escaped for
-// one line (escapeForLine).
-std::string gnuLine(const Finding& f);
+// "error" or "warning".
+const char* severityName(Severity s) noexcept;
+
+// "file:line:column: error: message; hint [code] at path" ("warning:" for a warning),
+// names and values escaped for one line (escapeForLine); with `colour`, the location and
+// severity in the escape sequences of a terminal.
+std::string gnuLine(const Finding& f, bool colour = false);
+// "file:line:column: note: message", the gnu line of a related place.
+std::string noteLine(const Related& r, bool colour = false);
 // One JSON object on one line, without the line end.
 std::string jsonLine(const Finding& f);
 // A SARIF 2.1.0 log with a rule per code and a result per finding, written as findings
@@ -52,26 +105,6 @@ private:
     std::ostream& _out;
     JsonWriter _json{true};
     std::vector<std::string> _ruleIds;
-};
-
-// Positions in a file as people count them, from the loader's 1-based line and byte
-// column. Reads the file once, when first asked.
-class SourcePositions {
-public:
-    explicit SourcePositions(std::string path) : _path(std::move(path)) {}
-    // Turns the byte column into a character column (a byte order mark counts none).
-    // Clears both and answers false for a file in UTF-16, UTF-32 or Latin-1: the parser
-    // converts those to UTF-8 first, and the loader's positions count in that text.
-    bool convert(int& line, int& column);
-
-private:
-    void read();
-
-    std::string _path;
-    bool _read = false;
-    bool _utf8 = true;
-    std::string _bytes;
-    std::vector<std::size_t> _lineStarts;
 };
 
 } // namespace kolt::tool

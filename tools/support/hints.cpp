@@ -41,13 +41,22 @@ std::string enumerate(const std::vector<std::string>& names, std::size_t most = 
     return shown < names.size() ? out + ", ..." : out;
 }
 
-// Where an element of this name may stand: "'Global_OptionLists'", "the root element".
-std::string placesOf(const Schema& schema, const std::string& name) {
+// Where an element of this name may stand, the root element as "".
+std::vector<std::string> placesOf(const Schema& schema, const std::string& name) {
     std::vector<std::string> places;
     for (const ElementModel* p : schema.parentsOf(name)) {
-        places.push_back(p == &schema.root() ? "the root element" : quoted(p->name));
+        places.push_back(p == &schema.root() ? "" : p->name);
     }
-    return enumerate(places, 4, false);
+    return places;
+}
+
+// "'Global_OptionLists'", "the root element".
+std::string describePlaces(const std::vector<std::string>& places) {
+    std::vector<std::string> described;
+    for (const std::string& p : places) {
+        described.push_back(p.empty() ? "the root element" : quoted(p));
+    }
+    return enumerate(described, 4, false);
 }
 
 std::string didYouMean(std::string_view word, const std::string& match) {
@@ -63,7 +72,8 @@ void explainValue(Explanation& e, const std::string& attribute, std::string_view
                   const std::vector<std::string>& values, const std::string& where = {}) {
     e.message = attribute + " is " + quoted(value) + where + "; " +
                 (values.size() == 1 ? "its only value is " : "it takes ") + enumerate(values);
-    e.hint = didYouMean(value, closest(value, values));
+    e.replacement = closest(value, values);
+    e.hint = didYouMean(value, e.replacement);
 }
 
 } // namespace
@@ -112,7 +122,7 @@ std::string closest(std::string_view word, const std::vector<std::string>& candi
 namespace {
 
 // A hint for an element out of place: where it belongs, or the name it misspells.
-std::string elementHint(GAXXMLNode node) {
+void explainElement(Explanation& e, GAXXMLNode node) {
     const Schema& schema = Schema::instance();
     const std::string name = node.GetTag() ? node.GetTag() : "";
     const GAXXMLNode parent = node.GetFather();
@@ -128,7 +138,8 @@ std::string elementHint(GAXXMLNode node) {
             const std::string chosen =
                 first && model->children.front() == first ? first : model->children.back();
             if (model->accepts(name) && name != chosen) {
-                return "the first child made this a list of " + quoted(chosen) + " records";
+                e.hint = "the first child made this a list of " + quoted(chosen) + " records";
+                return;
             }
             accepted = {chosen};
         }
@@ -141,22 +152,27 @@ std::string elementHint(GAXXMLNode node) {
         known = schema.listModel(name); // a prefix-named detection list
     }
     if (known) {
-        if (const std::string places = placesOf(schema, known->name); !places.empty()) {
-            return quoted(name) + " belongs in " + places;
+        e.places = placesOf(schema, known->name);
+        if (!e.places.empty()) {
+            e.hint = quoted(name) + " belongs in " + describePlaces(e.places);
+            return;
         }
     }
-    if (const std::string match = closest(name, accepted); !match.empty()) {
-        return didYouMean(name, match);
+    e.replacement = closest(name, accepted);
+    if (!e.replacement.empty()) {
+        e.hint = didYouMean(name, e.replacement);
+        return;
     }
     std::vector<std::string> everything;
-    for (const ElementModel& e : schema.elements()) {
-        everything.push_back(e.name);
+    for (const ElementModel& m : schema.elements()) {
+        everything.push_back(m.name);
     }
-    if (const std::string match = closest(name, everything); !match.empty()) {
-        const std::string places = placesOf(schema, match);
-        return didYouMean(name, match) + (places.empty() ? "" : "; it belongs in " + places);
+    e.replacement = closest(name, everything);
+    if (!e.replacement.empty()) {
+        e.places = placesOf(schema, e.replacement);
+        e.hint = didYouMean(name, e.replacement) +
+                 (e.places.empty() ? "" : "; it belongs in " + describePlaces(e.places));
     }
-    return {};
 }
 
 // The diagnostics about a value of an attribute that takes only some values.
@@ -196,11 +212,11 @@ Explanation explain(const koltDiagnostic& d) {
     switch (d.code) {
     case Code::UnknownTopLevelElement:
         e.message = "element " + quoted(subject) + " is not allowed at the top level; the load stops here";
-        e.hint = elementHint(d.node);
+        explainElement(e, d.node);
         return e;
     case Code::UnexpectedNode:
         e.message = "unexpected element " + quoted(subject);
-        e.hint = elementHint(d.node);
+        explainElement(e, d.node);
         return e;
     case Code::UnexpectedAttribute: {
         e.message = "unexpected attribute " + quoted(subject) + " on " + quoted(tag);
@@ -208,8 +224,9 @@ Explanation explain(const koltDiagnostic& d) {
         for (const AttributeModel& a : model ? model->attributes : std::vector<AttributeModel>()) {
             names.push_back(a.name);
         }
-        const std::string match = closest(subject, names);
-        e.hint = match.empty() ? quoted(tag) + " takes " + enumerate(names) : didYouMean(subject, match);
+        e.replacement = closest(subject, names);
+        e.hint = e.replacement.empty() ? quoted(tag) + " takes " + enumerate(names)
+                                       : didYouMean(subject, e.replacement);
         return e;
     }
     case Code::ClassUseRefused:
@@ -220,10 +237,11 @@ Explanation explain(const koltDiagnostic& d) {
                 uses.push_back(u.name);
             }
         }
-        const std::string match = closest(subject, uses);
-        e.hint = match.empty() ? std::string(d.code == Code::ClassUseRefused ? "a class" : "an interface") +
-                                     " rule permits " + enumerate(uses, uses.size())
-                               : didYouMean(subject, match);
+        e.replacement = closest(subject, uses);
+        e.hint = e.replacement.empty()
+                     ? std::string(d.code == Code::ClassUseRefused ? "a class" : "an interface") +
+                           " rule permits " + enumerate(uses, uses.size())
+                     : didYouMean(subject, e.replacement);
         return e;
     }
     case Code::MethodUseRefused:

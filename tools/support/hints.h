@@ -23,6 +23,10 @@ std::string closest(std::string_view word, const std::vector<std::string>& candi
 struct Explanation {
     std::string message;
     std::string hint; // "" when there is nothing to suggest
+    // What the hint suggests, as data: the name or value to write instead ("" for none),
+    // and the elements the one concerned belongs in (the root element as "").
+    std::string replacement;
+    std::vector<std::string> places;
 };
 
 // Call during the observer's callback: looks at the node and its parents.

@@ -4,6 +4,7 @@
 import argparse
 import json
 import os
+import pty
 import re
 import subprocess
 import sys
@@ -50,8 +51,8 @@ ERRORS_STDERR = "".join("--> Error while parsing SettingFile%s\n%s\n / Settings 
 MALFORMED_XML = "<Settings>\n  <RunType>\n</Settings>\n"
 
 
-def run(*args):
-    p = subprocess.run([ARGS.tool, *args], capture_output=True, timeout=60)
+def run(*args, stdin=None):
+    p = subprocess.run([ARGS.tool, *args], capture_output=True, input=stdin, timeout=60)
     return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8")
 
 
@@ -78,17 +79,22 @@ class ExitCodes(unittest.TestCase):
     def test_each_case(self):
         clean = os.path.join(ARGS.examples, "settings.xml")
         empty = scratch_file("empty.xml", "")
+        warned = scratch_file("warned.xml", option_lists("Global_OptionLists", "<Macro2Expand/>"))
         missing = os.path.join(SCRATCH, "missing.xml")
         usage = [("no command", []), ("unknown command", ["lint"]), ("unknown option", ["check", "--fast"]),
                  ("limit not a number", ["check", "--max-diagnostics", "ten"]),
-                 ("check option on dump", ["dump", "--format=gnu"]), ("two dump forms", ["dump", "--json", "--xml"])]
+                 ("check option on dump", ["dump", "--format=gnu"]), ("two dump forms", ["dump", "--json", "--xml"]),
+                 ("no FILE", ["check"]), ("standard input twice", ["check", "-", "-"]),
+                 ("stdin name without -", ["check", "--stdin-filename=a.xml", clean])]
         rows = [(label, args, 2) for label, args in usage] + [
             ("help after a command", ["check", "-h"], 0),
-            ("bundled example", ["check"], 0),
             ("clean and bad", ["check", clean, BAD], 1),
+            ("warnings only", ["check", warned], 0),
+            ("warnings as errors", ["check", "--warnings-as-errors", warned], 1),
+            ("clean, warnings as errors", ["check", "--warnings-as-errors", "--each", clean, clean], 0),
             ("missing file", ["check", missing], 2),
             ("directory", ["check", SCRATCH], 2),
-            ("empty file", ["check", empty], 2),
+            ("empty file", ["check", empty], 1),
             ("bad then missing", ["check", BAD, missing], 2),
             ("file named like an option", ["check", "--", "--fast"], 2),
             ("dump clean", ["dump", clean], 0),
@@ -99,9 +105,10 @@ class ExitCodes(unittest.TestCase):
             ("two vocabulary forms", ["vocabulary", "--json", "--dtd"], 2),
             ("vocabulary of a file", ["vocabulary", clean], 2),
         ]
-        for fmt in ["default", "gnu", "json", "sarif"]:
+        for fmt in ["default", "gnu", "json", "sarif", "legacy"]:
             rows += [("bad as " + fmt, ["check", "--format", fmt, BAD], 1),
-                     ("malformed as " + fmt, ["check", "--format=" + fmt, MALFORMED], 2)]
+                     ("malformed as " + fmt, ["check", "--format=" + fmt, MALFORMED], 1),
+                     ("warnings as " + fmt, ["check", "--format=" + fmt, warned], 0)]
         for label, args, expected in rows:
             with self.subTest(label):
                 code, out, err = run(*args)
@@ -124,14 +131,45 @@ class ExitCodes(unittest.TestCase):
 
 
 class Formats(unittest.TestCase):
-    def test_default_is_the_loaders_bytes(self):
-        self.assertEqual(run("check", BAD), (1, "", ERRORS_STDERR))
+    def test_legacy_format_is_the_loaders_bytes(self):
+        self.assertEqual(run("check", "--format=legacy", BAD), (1, "", ERRORS_STDERR))
         if ARGS.print_settings:
             p = subprocess.run([ARGS.print_settings, BAD], capture_output=True)
             self.assertEqual(ERRORS_STDERR.encode(), p.stderr, "the same bytes as a program calling the library")
 
-    def test_gnu_lines(self):
-        code, out, err = run("check", "--format=gnu", BAD)
+    def test_help_is_the_manual(self):
+        code, out, _ = run("--help")
+        with open(ARGS.help_text) as f:
+            self.assertEqual(out, f.read())
+        with open(os.path.join(ARGS.docs, "kolt-settings.md")) as f:
+            doc = f.read()
+        block = re.search(r"<!-- help:begin -->\n```text\n(.*?)```\n<!-- help:end -->", doc, re.S)
+        self.assertIsNotNone(block, "docs/kolt-settings.md quotes the help between help markers")
+        self.assertEqual(block.group(1), out, "docs/kolt-settings.md must quote kolt-settings --help exactly;"
+                         " rerun this test with --fix-manual to update it")
+
+    def test_standard_input(self):
+        code, _, err = run("check", "-", stdin=option_lists("Global_OptionLists", "<Macro2Expand/>").encode())
+        self.assertEqual((code, err.split(":")[0]), (0, "<stdin>"))
+        code, _, err = run("check", "--stdin-filename", "my.xml", "-", stdin=MALFORMED_XML.encode())
+        self.assertEqual(code, 1)
+        self.assertTrue(err.startswith("my.xml:3:3: error:"), err)
+
+    def test_colour_only_on_a_terminal_without_no_color(self):
+        for label, env, coloured in [("terminal", {}, True), ("NO_COLOR", {"NO_COLOR": "1"}, False),
+                                     ("empty NO_COLOR", {"NO_COLOR": ""}, True)]:
+            with self.subTest(label):
+                main, terminal = pty.openpty()
+                subprocess.run([ARGS.tool, "check", "-"], input=b"<Settings><Stray/></Settings>", stderr=terminal,
+                               env=dict(os.environ, **env), timeout=60)
+                os.close(terminal)
+                text = os.read(main, 4096).decode()
+                os.close(main)
+                self.assertEqual("\x1b[1;31merror:\x1b[0m" in text, coloured, text)
+                self.assertIn("[KS001]", text)
+
+    def test_default_lines(self):
+        code, out, err = run("check", BAD)
         self.assertEqual((code, out), (1, ""))
         line = re.compile(r"^(.+):(\d+):(\d+): error: .* \[(K[ST]\d{3})\](?: at (/\S+))?$")
         lines = [line.match(l) for l in err.splitlines()]
@@ -141,8 +179,7 @@ class Formats(unittest.TestCase):
         # Columns count characters, not bytes.
         path = scratch_file("utf8.xml", "\ufeff" + settings("<ReportSet><!-- \u00e9\u00e9\u20ac --><Report/>"
                                                           "</ReportSet>"))
-        self.assertIn(path + ":1:35: error: no MessageName defined for report [KS012]",
-                      run("check", "--format=gnu", path)[2])
+        self.assertIn(path + ":1:35: error: no MessageName defined for report [KS012]", run("check", path)[2])
 
     def test_json_records(self):
         code, out, err = run("check", "--format=json", BAD)
@@ -163,19 +200,22 @@ class Formats(unittest.TestCase):
         missing = os.path.join(SCRATCH, "nope.xml")
         code, out, _ = run("check", "--format=json", MALFORMED, missing, SCRATCH)
         self.assertEqual(code, 2)
-        m, n, d = json_lines(out)
+        m, x, _, n, d = json_lines(out)
+        self.assertEqual((x["code"], x["line"], x["column"], x["message"]),
+                         ("KX002", 3, 12, "Opening and ending tag mismatch: RunType line 2 and Settings"))
         self.assertEqual((m["code"], m["line"], m["column"], m["message"]),
-                         ("KT003", 3, 3, "not well-formed XML: Start-end tags mismatch"))
+                         ("KT003", 3, 3, "the checker's parser cannot read the file (Start-end tags mismatch): "
+                                         "the checker reads nothing from it"))
         self.assertEqual((n["code"], n["file"], n["line"], n["column"]), ("KT001", missing, None, None))
         self.assertIn("No such file", n["message"])
         self.assertEqual((d["code"], d["message"]), ("KT001", "cannot check: is a directory"))
 
     def test_max_diagnostics(self):
-        code, out, err = run("check", "--format=json", "--max-diagnostics=3", BAD, BAD)
+        code, out, err = run("check", "--format=json", "--max-diagnostics=3", "--each", BAD, BAD)
         self.assertEqual((code, len(json_lines(out))), (1, 3))
         self.assertEqual(err, "kolt-settings: 5 more diagnostics not shown (--max-diagnostics=3)\n")
         first = ERRORS_STDERR[:ERRORS_STDERR.index(" / Settings / RunType\n")] + " / Settings / RunType\n"
-        self.assertEqual(run("check", "--max-diagnostics", "1", BAD)[1:],
+        self.assertEqual(run("check", "--format=legacy", "--max-diagnostics", "1", BAD)[1:],
                          ("", first + "kolt-settings: 3 more diagnostics not shown (--max-diagnostics=1)\n"))
 
 
@@ -201,32 +241,122 @@ class Hints(unittest.TestCase):
                 records = [r for r in json_lines(run("check", "--format=json", path)[1]) if r["code"] == code]
                 self.assertEqual([r.get("hint") for r in records], [hint])
                 if hint:
-                    self.assertIn("; " + hint + " [" + code + "]", run("check", "--format=gnu", path)[2])
-                    self.assertNotIn(hint, run("check", path)[2], "the default format is the loader's alone")
+                    self.assertIn("; " + hint + " [" + code + "]", run("check", path)[2])
+                    self.assertNotIn(hint, run("check", "--format=legacy", path)[2], "the legacy format is the loader's alone")
+
+
+def group(name, *lines):
+    """A document whose group `name` holds `lines`, from line 3 on."""
+    return "<Settings><OptionLists>\n<%s>\n%s\n</%s>\n</OptionLists></Settings>\n" % (name, "\n".join(lines), name)
+
+
+def reports(*lines):
+    """A document whose ReportSet holds `lines`, from line 2 on."""
+    return "<Settings><ReportSet>\n%s\n</ReportSet></Settings>\n" % "\n".join(lines)
+
+
+ARG = "<CallWithSpecificArg><MethodOrFunctionSign>%s</MethodOrFunctionSign><SpecificArg>%s</SpecificArg></CallWithSpecificArg>"
+MACROS = "<Macro2Expand>%s</Macro2Expand>"
+ACTIVE, INACTIVE = '<Report MessageName="Leak" Activate="true"/>', '<Report MessageName="Leak" Activate="false"/>'
+RULE = ("<EntityDetection_Classes%s><ClassDetection><ClassName>C</ClassName><ClassUseSet><ClassUse use='%s' "
+        "prohibited='true'/></ClassUseSet></ClassDetection></EntityDetection_Classes%s>")
+
+
+class Warnings(unittest.TestCase):
+    ROWS = [
+        # (label, the files checked in turn, exit status, the default format's lines)
+        ("SpecificArg", [group("SuspiciousAlloc_OptionLists", "<SuspiciousAlloc_Methods>" + ARG % ("f", "2nd"),
+                                ARG % ("g", "99999999999") + "</SuspiciousAlloc_Methods>")], 0,
+         ["a.xml:3:106: warning: SpecificArg '2nd' is read as 2; write the position in decimal digits only [KW001]",
+          "a.xml:4:81: warning: SpecificArg '99999999999' is read as 2147483647; write the position in decimal digits"
+          " only [KW001]"]),
+        ("blanks", [group("Global_OptionLists", MACROS % "<Macro> SAFE_DELETE\n</Macro>")], 0,
+         ["a.xml:3:22: warning: Macro ' SAFE_DELETE\\x0a' keeps the blanks at its start and end; the checker compares"
+          " texts as written: remove the blanks [KW002]"]),
+        ("text in pieces", [group("Global_OptionLists", MACROS % "<Macro>A<!-- c -->B</Macro>")], 0,
+         ["a.xml:3:23: warning: Macro is read as 'A': a comment splits its text, and the rest is dropped; write the"
+          " text in one piece: move the comment out of the element [KW003]"]),
+        ("character reference", [group("Global_OptionLists", MACROS % "<Macro>&#65;</Macro>")], 0,
+         ["a.xml:3:22: warning: Macro keeps '&#65;' as written, not as 'A'; the loader decodes no character"
+          " reference: write the character itself [KW004]"]),
+        ("entity reference", [group("Global_OptionLists", MACROS % "<Macro>&nbsp;</Macro>"),
+                              reports('<Report MessageName="A&amp;B" Activate="true"/>')], 1,
+         ["a.xml:3:22: warning: Macro keeps '&nbsp;' as written; the loader decodes only &amp; &lt; &gt; &quot;"
+          " &apos;: write the character itself [KW005]",
+          "a.xml:3:28: error: Entity 'nbsp' not defined [KX005]",
+          "b.xml:2:23: warning: MessageName keeps '&amp;' as written; MessageName is taken exactly as written: write"
+          " the name without references [KW005]"]),
+        ("item twice, in one file and across files",
+         [group("Global_OptionLists", MACROS % "<Macro>X</Macro><Macro>X</Macro>"),
+          group("Global_OptionLists", MACROS % "<Macro>X</Macro>")], 0,
+         ["a.xml:3:32: warning: 'X' is listed twice in 'Macro2Expand'; the list holds it twice: remove one [KW006]",
+          "a.xml:3:16: note: listed first here",
+          "b.xml:3:16: warning: 'X' is listed twice in 'Macro2Expand'; the list holds it twice: remove one [KW006]",
+          "a.xml:3:16: note: listed first here"]),
+        ("longer name", [group("EntityDetection_OptionLists", RULE % ("s", "New", "s"))], 0,
+         ["a.xml:3:2: warning: detection list 'EntityDetection_Classess' is a list of its own;"
+          " 'EntityDetection_Classess' is registered under its own name; the checker asks for"
+          " 'EntityDetection_Classes' [KW007]"]),
+        ("Activate false, in one file and across files", [reports(ACTIVE, INACTIVE), reports(INACTIVE)], 0,
+         ["a.xml:3:28: warning: report 'Leak' stays active: Activate=\"false\" switches nothing off; loads only ever"
+          " switch reports on: remove the activation instead [KW008]",
+          "a.xml:2:9: note: activated here",
+          "b.xml:2:28: warning: report 'Leak' stays active: Activate=\"false\" switches nothing off; loads only ever"
+          " switch reports on: remove the activation instead [KW008]",
+          "a.xml:2:9: note: activated here"]),
+        ("false before true", [reports(INACTIVE, ACTIVE)], 0, []),
+        ("empty list", [group("Global_OptionLists", "<MacroWithSemicolon>DECLARE</MacroWithSemicolon>")], 0,
+         ["a.xml:3:2: warning: list 'MacroWithSemicolon' is empty; its text is no item: write <Macro>DECLARE</Macro>"
+          " [KW009]"]),
+        ("rule without a use", [group("EntityDetection_OptionLists", RULE % ("", "TIE", ""))], 1,
+         ["a.xml:3:27: error: \"TIE\" is not a valid class use; a class rule permits 'Derivation',"
+          " 'MethodOrFunctionArgument', 'DataMemberOrLocalVar', 'CastInto', 'IncludeOfHeader', 'New' or"
+          " 'StaticMember' [KS025] at /Settings/OptionLists[1]/EntityDetection_OptionLists[1]/"
+          "EntityDetection_Classes[1]/ClassDetection[1]",
+          "a.xml:3:27: warning: ClassDetection 'C' is kept without a use: every prohibited use was refused, and it"
+          " reports nothing; classes permit 'Derivation', 'MethodOrFunctionArgument', 'DataMemberOrLocalVar',"
+          " 'CastInto', 'IncludeOfHeader', 'New', 'StaticMember' [KW010]"]),
+    ]
+
+    def test_rows(self):
+        for label, documents, status, lines in self.ROWS:
+            with self.subTest(label):
+                names = [scratch_file(name, text) and name for name, text in zip(["a.xml", "b.xml"], documents)]
+                p = subprocess.run([ARGS.tool, "check", *names], capture_output=True, cwd=SCRATCH, timeout=60)
+                self.assertEqual(p.stderr.decode().splitlines(), lines)
+                self.assertEqual(p.returncode, status)
+                legacy = run("check", "--format=legacy", *[os.path.join(SCRATCH, n) for n in names])[2]
+                self.assertNotIn("[KW", legacy)
 
 
 class Sarif(unittest.TestCase):
     def test_log(self):
         bad = scratch_file("bad file.xml", ERRORS_XML)
-        code, out, err = run("check", "--format=sarif", bad, MALFORMED)
-        self.assertEqual((code, err), (2, ""))
+        repeated = scratch_file("w.xml", option_lists("Global_OptionLists", "<Macro2Expand><Macro>M</Macro>\n"
+                                                      "<Macro>M</Macro></Macro2Expand>"))
+        code, out, err = run("check", "--format=sarif", bad, repeated)
+        self.assertEqual((code, err), (1, ""))
         log = json.loads(out)
         self.assertEqual(log["version"], "2.1.0")
         [run_] = log["runs"]
         self.assertEqual(run_["tool"]["driver"]["name"], "kolt-settings")
         rules = run_["tool"]["driver"]["rules"]
         self.assertEqual([r["id"] for r in rules[:30]], ["KS%03d" % i for i in range(1, 31)])
+        for r in rules:
+            self.assertEqual(r["defaultConfiguration"]["level"], "warning" if r["id"][:2] == "KW" else "error")
         results = run_["results"]
-        self.assertEqual(len(results), len(ERRORS_AT) + 1)
-        for result, (line, column, code_) in zip(results, ERRORS_AT + [(3, 3, "KT003")]):
-            self.assertEqual((result["ruleId"], rules[result["ruleIndex"]]["id"]), (code_, code_))
+        expected = [(line, column, code_, "error") for line, column, code_ in ERRORS_AT] + [(2, 2, "KW006", "warning")]
+        self.assertEqual(len(results), len(expected))
+        for result, (line, column, code_, level) in zip(results, expected):
+            self.assertEqual((result["ruleId"], rules[result["ruleIndex"]]["id"], result["level"]), (code_, code_, level))
             [loc] = result["locations"]
             self.assertEqual(loc["physicalLocation"]["region"], {"startLine": line, "startColumn": column})
         uri = results[0]["locations"][0]["physicalLocation"]["artifactLocation"]["uri"]
         self.assertTrue(uri.startswith("file:///") and uri.endswith("/bad%20file.xml"), uri)
         self.assertEqual(results[3]["locations"][0]["logicalLocations"][0]["fullyQualifiedName"], CALL_PATH)
-        self.assertIn("Start-end tags mismatch", results[4]["message"]["text"])
-        code, out, _ = run("check", "--format=sarif")
+        [related] = results[4]["relatedLocations"]
+        self.assertEqual(related["physicalLocation"]["region"], {"startLine": 1, "startColumn": 59})
+        code, out, _ = run("check", "--format=sarif", os.path.join(ARGS.examples, "settings.xml"))
         self.assertEqual((code, json.loads(out)["runs"][0]["results"]), (0, []))
 
 
@@ -278,14 +408,21 @@ class HostileNames(unittest.TestCase):
     CLEAN = (b"<Settings><OptionLists><Global_OptionLists><Macro2Expand><Macro>m\x1b]0;t\x07\n::error::forged\n"
              b"\x7f\xe2\x80\xae</Macro></Macro2Expand></Global_OptionLists></OptionLists>"
              b'<ReportSet><Report MessageName="r\x1b[1m##[error]x" Activate="true"/></ReportSet></Settings>')
+    WARNED = b"<Settings><OptionLists><Global_OptionLists><Macro2Expand><Macro> a\xc2\x9b ##vso[x]y </Macro>" \
+             b"</Macro2Expand></Global_OptionLists></OptionLists></Settings>"
     UNSAFE = re.compile("[\x00-\x08\x0b-\x1f\x7f-\x9f\u2028-\u202e\u2066-\u2069]|##[A-Za-z]*\\[|^\\s*::", re.M)
     ROWS = [
         # (label, arguments before the file, its contents (None: missing), exit status,
         #  the stream to look at, what it shows instead, a parser it must satisfy)
-        ("gnu", ["check", "--format=gnu"], DIAGNOSED, 1, "err", "\\x3a:error::x\\x1b[2J.xml:1:", None),
+        ("default", ["check"], DIAGNOSED, 1, "err", "\\x3a:error::x\\x1b[2J.xml:1:", None),
+        ("default, a warning", ["check"], WARNED, 0, "err", "' a\\xc2\\x9b \\x23#vso[x]y ' keeps", None),
+        ("gnu", ["check", "--format=gnu"], DIAGNOSED, 1, "err", "'Unknown\\xc2\\x9b\\xff'", None),
         ("json", ["check", "--format=json"], DIAGNOSED, 1, "out", "\\u001b[2J\\u009b\\ufffd \\u0023#vso[", json_lines),
         ("sarif", ["check", "--format=sarif"], DIAGNOSED, 1, "out", "'Unknown\\u009b\\ufffd'", json.loads),
-        ("default, a file that does not load", ["check"], None, 2, "err", "x\\x1b[2J.xml: cannot check", None),
+        ("default, a file that does not load", ["check"], None, 2, "err", "x\\x1b[2J.xml: error: cannot check", None),
+        ("legacy, a file that does not load", ["check", "--format=legacy"], None, 2, "err",
+         "kolt-settings: ::error::x\\x1b[2J.xml: cannot check", None),
+        ("dump text", ["dump"], CLEAN, 0, "out", '"r\\x1b[1m\\x23#[error]x"', None),
         ("usage error", ["check", "--format=\x1b[2J"], None, 2, "err", "'\\x1b[2J'", None),
         ("dump json", ["dump", "--json"], CLEAN, 0, "out", "t\\u0007\\n::error::forged\\n\\u007f\\u202e", json.loads),
         ("dump xml, exit status 1", ["dump", "--xml"], CLEAN, 1, "out", "t\ufffd\ufffd::error::forged\n\ufffd\ufffd",
@@ -314,10 +451,11 @@ class Docs(unittest.TestCase):
     def test_guide_explains_every_code_and_element(self):
         with open(os.path.join(ARGS.docs, "settings-guide.md")) as f:
             guide = f.read()
-        rules = json.loads(run("check", "--format=sarif")[1])["runs"][0]["tool"]["driver"]["rules"]
+        rules = json.loads(run("check", "--format=sarif", os.path.join(ARGS.examples, "settings.xml"))[1])
+        rules = rules["runs"][0]["tool"]["driver"]["rules"]
         for rule in rules:
             code, summary = rule["id"], rule["shortDescription"]["text"]
-            if code.startswith("KS"):
+            if code.startswith(("KS", "KW")):
                 self.assertIn("\n### %s: %s\n" % (code, summary), guide)
             else:
                 self.assertRegex(guide, r"\n\| %s \| %s" % (code, re.escape(summary)))

@@ -69,16 +69,17 @@ def xmllint_rejects(files):
 
 
 def loader_codes(files):
-    """Per file, the codes kolt-settings check reports."""
+    """Per file, the codes of the errors kolt-settings check reports."""
     codes = {f: [] for f in files}
     for start in range(0, len(files), 500):
         chunk = files[start:start + 500]
-        p = subprocess.run([ARGS.tool, "check", "--format=json", *chunk], capture_output=True, text=True)
+        p = subprocess.run([ARGS.tool, "check", "--each", "--format=json", *chunk], capture_output=True, text=True)
         if p.returncode not in (0, 1):
             sys.exit("kolt-settings check failed: %s" % p.stderr)
         for line in p.stdout.splitlines():
             record = json.loads(line)
-            codes[record["file"]].append(record["code"])
+            if record["severity"] == "error":
+                codes[record["file"]].append(record["code"])
     return codes
 
 

@@ -2,19 +2,24 @@
 // suggestions, JSON strings, character columns, and the XML dump's round trip.
 #include "golden_cases.h"
 #include "support.h"
+#include "support/check.h"
 #include "support/dump_formats.h"
 #include "support/findings.h"
 #include "support/hints.h"
 #include "support/json.h"
 #include "support/reference.h"
 #include "support/schema.h"
+#include "support/source.h"
 
 #include "optionlists/vocabulary.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <random>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -122,29 +127,91 @@ TEST(Json, StringsAreEscapedAndValidUtf8) {
     EXPECT_EQ(w.str(), "{\"a\":[1,true,null],\"b\":{},\"c\":null}");
 }
 
-TEST(SourcePositions, CountCharactersInUtf8Files) {
-    kolt::test::TempDir dir;
-    auto at = [&](const std::string& content, int line, int column) {
-        kolt::tool::SourcePositions positions(dir.write("s.xml", content));
-        positions.convert(line, column);
-        return std::to_string(line) + ":" + std::to_string(column);
+TEST(Source, PositionsSpansAndEndTags) {
+    const std::string text = "\xEF\xBB\xBF<a>\r\n<\xC3\xA9\xC3\xA9 x = 'v>'/>\r<b>\n\t<c/></b>";
+    const kolt::tool::Source source(text);
+    const auto at = [&](std::size_t offset) {
+        const auto p = source.position(offset);
+        return std::to_string(p.line) + ":" + std::to_string(p.column);
     };
-    const std::string text = "\xEF\xBB\xBF<a>\n<\xC3\xA9\xC3\xA9/><b/>\n\t<c/>\n";
-    EXPECT_EQ(at(text, 1, 5), "1:2"); // after the byte order mark
-    EXPECT_EQ(at(text, 2, 2), "2:2");
-    EXPECT_EQ(at(text, 2, 9), "2:7"); // two two-byte letters before
-    EXPECT_EQ(at(text, 3, 3), "3:3");
-    EXPECT_EQ(at(text, 9, 4), "9:4"); // no such line: left as it is
-    EXPECT_EQ(at("<?xml version='1.0' encoding='UTF-8'?>\n<a/>", 2, 2), "2:2");
-    // Positions in files the parser converts first are not those of the file's bytes.
-    EXPECT_EQ(at("<?xml version='1.0' encoding='ISO-8859-1'?>\n<a/>", 2, 2), "0:0");
-    EXPECT_EQ(at(std::string("\xFF\xFE<\0a\0/\0>\0", 10), 1, 2), "0:0");
-    EXPECT_EQ(at(std::string("<\0a\0/\0>\0", 8), 1, 2), "0:0");
-    kolt::tool::SourcePositions missing(dir.path() + "/none.xml");
-    int line = 1;
-    int column = 7;
-    EXPECT_TRUE(missing.convert(line, column));
-    EXPECT_EQ(column, 7);
+    EXPECT_EQ(at(4), "1:2"); // a byte order mark is no character
+    EXPECT_EQ(at(text.find(" x")), "2:4");
+    EXPECT_EQ(at(text.find("<b>")), "3:1"); // a lone CR ends a line too
+    EXPECT_EQ(at(text.find("<c")), "4:2");
+    EXPECT_EQ(source.offset(2, 4), text.find(" x"));
+    EXPECT_EQ(source.offset(1, 99), text.find('\r'));      // clamped to the line
+    EXPECT_EQ(source.loaderOffset(3, 2), text.find("<c")); // the loader counts LF lines only
+    const auto attribute = source.attribute(text.find("x ="));
+    ASSERT_TRUE(attribute);
+    EXPECT_EQ(text.substr(attribute->value.begin, attribute->value.end - attribute->value.begin), "v>");
+    EXPECT_EQ(text.substr(attribute->whole.begin, attribute->whole.end - attribute->whole.begin), "x = 'v>'");
+    EXPECT_FALSE(source.endTagName(text.find("\xC3\xA9"))); // an empty-element tag
+    const std::string nested = "<a><a/><!-- </a> --><a x='</a>'><![CDATA[</a>]]></a></a  >";
+    const auto end = kolt::tool::Source(nested).endTagName(1);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->begin, nested.rfind("a  >"));
+    EXPECT_EQ(end->end, end->begin + 1);
+}
+
+// A finding's fixes, applied, clear it: the edits are where they must be.
+TEST(Check, SuggestionsApplyAsEdits) {
+    const std::string doc = kolt::test::settings(
+        "<ReportSet><Report MessageName='R' Activate='True'/></ReportSet><OptionLists><Global_OptionLists>"
+        "<Macro2Expnd/><Macro2Expand><Macro> M </Macro><Macro>&#65;&#60;</Macro><Macro>X</Macro>"
+        "</Macro2Expand></Global_OptionLists><EntityDetection_OptionLists>"
+        "<EntityDetection_Classess><ClassDetection><ClassName>C</ClassName><ClassUseSet>"
+        "<ClassUse use='New' prohibited='true'/></ClassUseSet></ClassDetection></EntityDetection_Classess>"
+        "</EntityDetection_OptionLists><LifeCycle_OptionLists><LifeCycle_AddRefOnListElementsMethods>"
+        "<CallWithSpecificArg><MethodOrFunctionSign>f</MethodOrFunctionSign><SpecificArg>2nd</SpecificArg>"
+        "</CallWithSpecificArg></LifeCycle_AddRefOnListElementsMethods></LifeCycle_OptionLists></"
+        "OptionLists>");
+    const auto codes = [](const std::vector<kolt::tool::Finding>& findings) {
+        std::multiset<std::string> out;
+        for (const auto& f : findings) {
+            out.insert(f.code);
+        }
+        return out;
+    };
+    std::vector<kolt::tool::Finding> findings;
+    const auto captured = capture([&] { findings = kolt::tool::checkDocument(doc, "s.xml"); });
+    EXPECT_EQ(captured.err, "") << "the engine writes nothing";
+    EXPECT_EQ(codes(findings),
+              (std::multiset<std::string>{"KS007", "KS011", "KW001", "KW002", "KW004", "KW007"}));
+    for (const auto& f : findings) {
+        SCOPED_TRACE(f.code + ": " + f.message);
+        ASSERT_TRUE(f.hasSpan && f.line == 1);
+        EXPECT_EQ(kolt::tool::Source(doc).position(f.begin).column, f.column);
+        ASSERT_FALSE(f.suggestions.empty());
+        std::string fixed = doc;
+        auto edits = f.suggestions.front().edits;
+        ASSERT_FALSE(edits.empty());
+        std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.begin > b.begin; });
+        for (const auto& e : edits) {
+            fixed.replace(e.begin, e.end - e.begin, e.text);
+        }
+        auto after = codes(kolt::tool::checkDocument(fixed, "s.xml"));
+        EXPECT_EQ(after.count(f.code), 0u) << fixed;
+    }
+    const auto& written = findings.front().written;
+    EXPECT_EQ(written.substr(0, 36), "--> Error while parsing SettingFile,") << "the loader's bytes, kept";
+    // Documents loaded in turn into one manager: the second repeats the first's item, and
+    // two threads checking at once get the same findings.
+    const auto twice = [&] {
+        kolt::tool::Checker checker;
+        checker.check(doc, "a.xml");
+        return checker.check(doc, "b.xml");
+    };
+    std::vector<kolt::tool::Finding> other;
+    std::thread thread([&] { other = twice(); });
+    const auto second = twice();
+    thread.join();
+    EXPECT_EQ(codes(second), codes(other));
+    const auto repeated =
+        std::find_if(second.begin(), second.end(), [](const auto& f) { return f.code == "KW006"; });
+    ASSERT_NE(repeated, second.end());
+    ASSERT_EQ(repeated->related.size(), 1u);
+    EXPECT_EQ(repeated->related[0].file + ":" + std::to_string(repeated->related[0].column),
+              "a.xml:" + std::to_string(repeated->column));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -414,6 +481,59 @@ TEST(XmlDump, RandomDocumentsLoadBackIntoTheSameState) {
         const Reloaded r = reload(documents);
         ASSERT_EQ(r.again, r.state) << "document " << i << ":\n" << documents[0] << "\ndump:\n" << r.dump;
         expectSubset(r.codes);
+    }
+}
+
+// Calls f on every entry of every list of a registry whose lists are `List`s.
+template <class List, class F>
+void forEachEntry(const TAIndex& registry, F f) {
+    for (int i = 0; i < registry.Size(); ++i) {
+        const auto& list = *static_cast<const List*>(registry.GetValue(i));
+        for (int k = 1; k <= list.Size(); ++k) {
+            f(list[k]);
+        }
+    }
+}
+
+// Warnings say what the load registered: on random documents, KW002 comes once for each
+// text the registries hold with a blank at either end, wherever it is.
+TEST(Check, RandomDocumentsWarnOfEveryStoredBlank) {
+    const auto edged = [](const char* t) {
+        const std::string_view s = t ? t : "";
+        return !s.empty() && (std::isspace(static_cast<unsigned char>(s.front())) ||
+                              std::isspace(static_cast<unsigned char>(s.back())))
+                   ? 1
+                   : 0;
+    };
+    DocumentMaker maker(7);
+    for (int i = 0; i < 200; ++i) {
+        const std::string doc = maker.document();
+        kolt::tool::Checker checker;
+        const auto findings = checker.check(doc, "s.xml");
+        const koltSettingManager& m = checker.manager();
+        int expected = 0;
+        for (int r = 0; r < m.activeReports().Size(); ++r) {
+            expected += edged(m.activeReports().GetName(r));
+        }
+        forEachEntry<GAXListValGAXString>(m.stringLists(), [&](const GAXString& s) { expected += edged(s); });
+        const auto call = [&](const auto* r) {
+            expected += edged(r->className) + edged(r->methodOrFunctionSign);
+        };
+        forEachEntry<GAXListPtrCallWithSpecificArg>(m.callWithSpecificArgLists(), call);
+        forEachEntry<GAXListPtrCall>(m.callLists(), call);
+        forEachEntry<GAXListPtrCallDeclaration>(m.callDeclarationLists(), [&](const CallDeclaration* r) {
+            expected += edged(r->frameworkName);
+            call(r);
+        });
+        forEachEntry<GAXListPtrkoltEntityDetection>(
+            m.entityDetectionLists(), [&](const koltEntityDetection* r) {
+                const auto* method = dynamic_cast<const koltMethodDetection*>(r);
+                expected += edged(r->getName()) + edged(r->getReplacementName()) +
+                            (method ? edged(method->getClassName()) : 0);
+            });
+        const auto warned =
+            std::count_if(findings.begin(), findings.end(), [](const auto& f) { return f.code == "KW002"; });
+        ASSERT_EQ(warned, expected) << doc;
     }
 }
 

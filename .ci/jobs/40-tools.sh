@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint
-# and nvim were not left out, larger and adversarial generated files pass the DTD, the
+# kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint,
+# nvim and pre-commit were not left out, larger and adversarial generated files pass the DTD, the
 # checker and the dump's round trip, an installed program holds no path of the build
 # machine and finds its example and DTD, and the installed XML catalog finds the DTD.
 set -euo pipefail
@@ -15,6 +15,11 @@ echo "tests that need python3 and xmllint are registered"
 registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_settings_cli|kolt_dtd_corpus|kolt_wellformed_corpus' || true)
 if [[ "$registered" -ne 3 ]]; then
     echo "expected the tests kolt_settings_cli, kolt_dtd_corpus and kolt_wellformed_corpus; is python3 or xmllint missing?" >&2
+    exit 1
+fi
+registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_review|kolt_pre_commit_hook' || true)
+if [[ "$registered" -ne 2 ]]; then
+    echo "expected the tests kolt_review and kolt_pre_commit_hook; is pre-commit or git missing?" >&2
     exit 1
 fi
 registered=$(ctest --test-dir "$build" -N -L lsp | grep -cE 'kolt_lsp_protocol|kolt_lsp_neovim' || true)

@@ -5,6 +5,8 @@
 #include <koltSettings/settings/dump.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <sstream>
 
@@ -67,12 +69,52 @@ Origins::Origin Origins::origin(const koltRegistration& r) {
     if (o.file < 0) {
         o.file = static_cast<int>(_files.size());
         _files.emplace_back(file);
-        _positions.emplace_back(file);
+        _columns.emplace_back(file);
     }
     o.line = r.line;
-    o.column = r.column;
-    _positions[static_cast<std::size_t>(o.file)].convert(o.line, o.column);
+    o.column = _columns[static_cast<std::size_t>(o.file)].characters(r.line, r.column);
     return o;
+}
+
+Origins::Columns::Columns(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    _bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // The parser converts UTF-16, UTF-32 and Latin-1 first and counts in what it made:
+    // there, and in a file that changed since, columns stay bytes.
+    _utf8 = _bytes.compare(0, 2, "\xFE\xFF") != 0 && _bytes.compare(0, 2, "\xFF\xFE") != 0 &&
+            _bytes.find('\0') == std::string::npos;
+    _lineStarts.push_back(0);
+    for (std::size_t i = 0; i < _bytes.size() && _utf8;) {
+        if (_bytes[i] == '\n') {
+            _lineStarts.push_back(i + 1);
+        }
+        const std::size_t length = decodeUtf8(std::string_view(_bytes).substr(i)).length;
+        _utf8 = length > 0;
+        i += length;
+    }
+}
+
+int Origins::Columns::characters(int line, int byteColumn) {
+    if (!_utf8 || line < 1 || byteColumn < 1 || static_cast<std::size_t>(line) > _lineStarts.size()) {
+        return byteColumn;
+    }
+    const std::size_t start = _lineStarts[static_cast<std::size_t>(line) - 1];
+    const std::size_t offset = start + static_cast<std::size_t>(byteColumn) - 1;
+    if (offset > _bytes.size()) {
+        return byteColumn;
+    }
+    if (line != _line || offset < _offset) {
+        _line = line;
+        _offset = start;
+        _column = 1;
+        if (line == 1 && _bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            _offset = 3; // editors count no byte order mark
+        }
+    }
+    for (; _offset < offset; ++_offset) {
+        _column += (static_cast<unsigned char>(_bytes[_offset]) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return _column;
 }
 
 Origins::ListOrigins& Origins::listAt(std::vector<ListOrigins>& lists, int index) {

@@ -3,7 +3,7 @@
 #ifndef KOLTSETTINGS_TOOLS_ORIGINS_H
 #define KOLTSETTINGS_TOOLS_ORIGINS_H
 
-#include "findings.h"
+#include "json.h"
 
 #include <koltSettings/settings/manager.h>
 
@@ -63,13 +63,29 @@ private:
         Origin list;
         std::vector<Origin> items;
     };
+    // Character columns of one file, from the loader's byte columns.
+    class Columns {
+    public:
+        explicit Columns(const std::string& path);
+        int characters(int line, int byteColumn);
+
+    private:
+        std::string _bytes;
+        bool _utf8 = true;
+        std::vector<std::size_t> _lineStarts; // the loader ends lines at LF only
+        // The last answer: registrations come in document order, so counting goes on
+        // from there, and a file written on one line costs one pass.
+        std::size_t _offset = 0;
+        int _line = 0;
+        int _column = 0;
+    };
     Origin origin(const koltRegistration& r);
     Where where(const Origin& o) const;
     ListOrigins& listAt(std::vector<ListOrigins>& lists, int index);
 
     const koltSettingManager& _manager;
     std::vector<std::string> _files;
-    std::vector<SourcePositions> _positions; // per file
+    std::vector<Columns> _columns; // per file
     std::vector<ListOrigins> _lists[std::size(kRegistries)];
     std::vector<Origin> _reports;
     std::map<std::string, Origin> _runSettings;

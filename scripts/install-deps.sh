@@ -12,6 +12,8 @@ if [[ "${1:-}" == "--ci" ]]; then
     packages+=(libxml2-utils python3)
     # language server: its end-to-end test runs in headless Neovim
     packages+=(neovim)
+    # the pre-commit hook is tried, offline, on a scratch git repository
+    packages+=(pre-commit git)
     # packaging job: dpkg-shlibdeps for cpack, and file, which cpack runs on each binary
     packages+=(dpkg-dev file)
     # reliability jobs: fuzzing with clang, valgrind

@@ -8,8 +8,9 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev libxml2-dev nlohmann-json3-dev)
 if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang-format)
-    # tools job: xmllint for the DTD and well-formedness checks, python3 for the command-line tests
-    packages+=(libxml2-utils python3)
+    # tools job: xmllint for the DTD and well-formedness checks, python3 for the command-line tests,
+    # python3-jsonschema to validate their SARIF logs
+    packages+=(libxml2-utils python3 python3-jsonschema)
     # language server: its end-to-end test runs in headless Neovim
     packages+=(neovim)
     # the pre-commit hook is tried, offline, on a scratch git repository

@@ -50,8 +50,9 @@ struct Options {
     VocabularyForm vocabularyForm = VocabularyForm::Reference;
     long maxDiagnostics = 0; // 0: no limit
     bool warningsAsErrors = false;
-    bool each = false;     // a manager per file
-    std::string stdinName; // what standard input is called in messages
+    bool each = false;      // a manager per file
+    std::string stdinName;  // what standard input is called in messages
+    std::string sourceRoot; // what SARIF file URIs are relative to; "": the current folder
     std::vector<std::string> files;
     bool origins = false; // dump --origins
     kolt::tool::DiffFormat diffFormat = kolt::tool::DiffFormat::Text;
@@ -150,6 +151,11 @@ int parseArguments(int argc, char** argv, Options& o) {
         } else if (name == "--stdin-filename" && o.command == Command::Check) {
             if (!value(o.stdinName) || o.stdinName.empty()) {
                 return usageError("--stdin-filename needs a name");
+            }
+        } else if (name == "--source-root" && o.command == Command::Check) {
+            struct stat st {};
+            if (!value(o.sourceRoot) || ::stat(o.sourceRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return usageError("--source-root needs a folder (not '" + o.sourceRoot + "')");
             }
         } else if (name == "--max-diagnostics" && o.command == Command::Check) {
             if (!value(v)) {
@@ -298,7 +304,11 @@ public:
     explicit Output(const Options& o)
         : _format(o.format), _max(o.maxDiagnostics), _colour(o.format == Format::Default && colourWanted()) {
         if (_format == Format::Sarif) {
-            _sarif = std::make_unique<kolt::tool::SarifLog>(std::cout, KOLT_VERSION);
+            _sarif = std::make_unique<kolt::tool::SarifLog>(std::cout, KOLT_VERSION, o.sourceRoot);
+            if (_max == 0 || _max > kolt::tool::kSarifMaxResults) { // what code-scanning services take
+                _max = kolt::tool::kSarifMaxResults;
+                _why = "a SARIF run holds at most " + std::to_string(_max);
+            }
         }
     }
 
@@ -340,12 +350,12 @@ public:
     }
     void finish() {
         if (_sarif) {
-            _sarif->finish();
+            _sarif->finish(_suppressed, _why);
         }
         std::cout.flush();
         if (_suppressed > 0) {
             std::cerr << "kolt-settings: " << _suppressed << " more diagnostic"
-                      << (_suppressed == 1 ? "" : "s") << " not shown (--max-diagnostics=" << _max << ")\n";
+                      << (_suppressed == 1 ? "" : "s") << " not shown (" << _why << ")\n";
         }
     }
 
@@ -360,6 +370,7 @@ private:
     }
     Format _format;
     long _max;
+    std::string _why = "--max-diagnostics=" + std::to_string(_max);
     bool _colour;
     long _written = 0;
     long _suppressed = 0;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint,
-# nvim and pre-commit were not left out, larger and adversarial generated files pass the DTD, the
-# checker and the dump's round trip, an installed program holds no path of the build
-# machine and finds its example and DTD, and the installed XML catalog finds the DTD.
+# nvim and pre-commit were not left out, nor the validation of SARIF logs against the
+# schema; larger and adversarial generated files pass the DTD, the checker and the dump's
+# round trip; an installed program holds no path of the build machine and finds its
+# example and DTD; the installed XML catalog finds the DTD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -27,6 +28,13 @@ if [[ "$registered" -ne 2 ]]; then
     echo "expected the tests kolt_lsp_protocol and kolt_lsp_neovim; is python3 or nvim missing?" >&2
     exit 1
 fi
+
+echo "the command-line tests validate every SARIF log against the SARIF 2.1.0 schema (../shared), not skipping it"
+KOLT_REQUIRE_SARIF_SCHEMA=1 ctest --test-dir "$build" -R '^kolt_settings_cli$' -V >"$work/cli.log" 2>&1 || {
+    tail -n 40 "$work/cli.log" >&2
+    exit 1
+}
+grep -oE '[1-9][0-9]* SARIF logs validated' "$work/cli.log" | sed 's/^/  /'
 
 echo "the checked-in DTD is the generated one"
 "$tool" vocabulary --dtd | diff -u schema/koltSettings.dtd -

@@ -73,6 +73,8 @@ if(TARGET kolt-settings)
     # The program carries the library's objects (it reads internal tables): it needs no
     # run path to find libkoltSettings.
     install(TARGETS kolt-settings RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+    # The guide its SARIF rules link to when no KOLT_DOCS_URL was given (tools/CMakeLists.txt).
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/settings-guide.md DESTINATION ${KOLT_INSTALL_DATADIR}/docs COMPONENT tools)
 endif()
 # The example's DOCTYPE names ../schema/koltSettings.dtd, and kolt-settings looks for the
 # example in ../share/koltSettings/examples/: keep this layout.

@@ -108,6 +108,8 @@ void koltSettingManager::parseFinalCallWithSpecificArg(GAXXMLNode node,
     record->methodOrFunctionSign = _state->storedText(r.signature);
     record->specificArg = r.specificArg;
     list->Append(record);
+    _state->registeredItem(koltRegistrationKind::Record, _callWithSpecificArgLists, list->Size(), record,
+                           node);
 } catch (const std::bad_alloc&) {
     _state->stepFailed();
 }
@@ -125,6 +127,7 @@ void koltSettingManager::parseFinalCall(GAXXMLNode node, GAXListPtrCall* list) n
     record->className = _state->storedText(r.className);
     record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
+    _state->registeredItem(koltRegistrationKind::Record, _callLists, list->Size(), record, node);
 } catch (const std::bad_alloc&) {
     _state->stepFailed();
 }
@@ -148,6 +151,7 @@ void koltSettingManager::parseFinalCallDeclaration(GAXXMLNode node, GAXListPtrCa
     record->className = _state->storedText(r.className);
     record->methodOrFunctionSign = _state->storedText(r.signature);
     list->Append(record);
+    _state->registeredItem(koltRegistrationKind::Record, _callDeclarationLists, list->Size(), record, node);
 } catch (const std::bad_alloc&) {
     _state->stepFailed();
 }

@@ -133,7 +133,9 @@ void parseDetection(koltSettingManager& manager, koltSettingManager::LoadState& 
     }
     // Kept even when every use was refused.
     list->Append(rule.get());
-    rule.release();
+    const koltEntityDetection* appended = rule.release();
+    state.registeredItem(koltRegistrationKind::Rule, manager.entityDetectionLists(), list->Size(), appended,
+                         node);
 } catch (const std::bad_alloc&) {
     state.stepFailed();
 }

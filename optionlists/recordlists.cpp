@@ -21,7 +21,9 @@ void readRecordList(koltSettingManager::LoadState& state, TAIndex& registry, GAX
     }
     state.goOn();
     state.refuseAttributesOnce(node);
-    List* list = kolt::detail::getOrCreateList<List>(registry, name);
+    int created = -1;
+    List* list = kolt::detail::getOrCreateList<List>(registry, name, created);
+    state.listRegistered(registry, created, node);
     if (!list) {
         return;
     }

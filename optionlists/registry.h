@@ -34,10 +34,12 @@ List* fromRegistryValue(void* value) noexcept {
     }
 }
 
-// The list registered under `name`, created empty and registered when there is none.
-// Null only when the name is registered with a list of another kind.
+// The list registered under `name`, created empty and registered when there is none;
+// `created` is then its position in the registry, else -1. Null only when the name is
+// registered with a list of another kind.
 template <class List>
-List* getOrCreateList(TAIndex& registry, const char* name) {
+List* getOrCreateList(TAIndex& registry, const char* name, int& created) {
+    created = -1;
     const int pos = registry.IsIn(name);
     if (pos >= 0) {
         if (void* value = registry.GetValue(pos)) {
@@ -45,6 +47,7 @@ List* getOrCreateList(TAIndex& registry, const char* name) {
         }
     }
     auto list = std::make_unique<List>();
+    created = registry.Size();
     registry.Append(name, toRegistryValue(list.get()));
     return list.release();
 }

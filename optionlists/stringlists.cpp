@@ -15,7 +15,10 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
     LoadState& state = *_state;
     state.goOn();
     state.refuseAttributesOnce(node);
-    GAXListValGAXString* list = kolt::detail::getOrCreateList<GAXListValGAXString>(_stringLists, name);
+    int created = -1;
+    GAXListValGAXString* list =
+        kolt::detail::getOrCreateList<GAXListValGAXString>(_stringLists, name, created);
+    state.listRegistered(_stringLists, created, node);
     kolt::detail::forEachChild(node, [&](GAXXMLNode item) {
         if (!kolt::detail::sameText(item.GetTag(), itemName)) {
             state.emit(Code::UnexpectedNode, item);
@@ -25,12 +28,13 @@ void koltSettingManager::parseFinalGAXListOfGAXString(GAXXMLNode node, const cha
             const std::size_t length = std::strlen(text);
             if (!std::memchr(text, '&', length)) {
                 list->Append(GAXString(std::string(text, length)));
-                return;
+            } else {
+                // Decoded in the scratch buffer, so that the string is allocated at the
+                // decoded length rather than the length as written.
+                const std::size_t decoded = state.decoding.decode(text, length);
+                list->Append(GAXString(std::string(state.decoding.data(), decoded)));
             }
-            // Decoded in the scratch buffer, so that the string is allocated at the
-            // decoded length rather than the length as written.
-            const std::size_t decoded = state.decoding.decode(text, length);
-            list->Append(GAXString(std::string(state.decoding.data(), decoded)));
+            state.registeredItem(koltRegistrationKind::String, _stringLists, list->Size(), nullptr, item);
         }
     });
 } catch (const std::bad_alloc&) {

@@ -8,10 +8,13 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libpugixml-dev libgtest-dev libgmock-dev libxml2-dev nlohmann-json3-dev)
 if [[ "${1:-}" == "--ci" ]]; then
     packages+=(clang-format)
-    # tools job: xmllint for the DTD and well-formedness checks, python3 for the command-line tests
-    packages+=(libxml2-utils python3)
+    # tools job: xmllint for the DTD and well-formedness checks, python3 for the command-line tests,
+    # python3-jsonschema to validate their SARIF logs
+    packages+=(libxml2-utils python3 python3-jsonschema)
     # language server: its end-to-end test runs in headless Neovim
     packages+=(neovim)
+    # the pre-commit hook is tried, offline, on a scratch git repository
+    packages+=(pre-commit git)
     # packaging job: dpkg-shlibdeps for cpack, and file, which cpack runs on each binary
     packages+=(dpkg-dev file)
     # reliability jobs: fuzzing with clang, valgrind

@@ -79,7 +79,7 @@ int koltSettingManager::loadFromXmlFile(const char* path) noexcept {
             return 1;
         }
         RUVXMLParser parser;
-        parser.KeepLineIndex(state.observer != nullptr);
+        parser.KeepLineIndex(state.keepsPositions());
         const GAXXMLNode root = parser.LoadFromFile(path);
         ParserScope scope(state.parser, &parser);
         const int result = walkDocument(root, parser.GetStatus());
@@ -95,7 +95,7 @@ int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size,
     return guarded(state, [&] {
         state.start(documentName);
         RUVXMLParser parser;
-        parser.KeepLineIndex(state.observer != nullptr);
+        parser.KeepLineIndex(state.keepsPositions());
         const GAXXMLNode root = parser.LoadFromMemory(data, size);
         ParserScope scope(state.parser, &parser);
         const int result = walkDocument(root, parser.GetStatus());

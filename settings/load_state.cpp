@@ -141,3 +141,10 @@ void koltSettingManager::LoadState::write(kolt::detail::Code code, GAXXMLNode no
         observer->onDiagnostic(d);
     }
 }
+
+void koltSettingManager::LoadState::announce(koltRegistration registration) {
+    if (parser) {
+        parser->GetLineColumn(registration.node.GetOffset(), registration.line, registration.column);
+    }
+    registrations->onRegistration(registration);
+}

@@ -19,6 +19,7 @@
 // when a consumer compiles the header with default visibility (static library).
 struct KOLT_LOCAL koltSettingManager::LoadState {
     koltDiagnosticObserver* observer = nullptr;
+    koltRegistrationObserver* registrations = nullptr;
     koltLoadReport report;
     std::string documentName;             // as given to the running load
     const RUVXMLParser* parser = nullptr; // of the running load, for line numbers
@@ -57,6 +58,32 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     // In the handler of a step that ran out of memory; outside a load, nothing to stop.
     void stepFailed() noexcept { outOfMemory = loading; }
 
+    // Positions cost a line index: kept only for someone who listens.
+    bool keepsPositions() const noexcept { return observer || registrations; }
+
+    // Tells the registration observer, if any, what `node` has just registered. Nothing
+    // is built when there is none: the loader's inner loop pays one test.
+    void registered(koltRegistrationKind kind, const TAIndex* registry, const char* name, int position,
+                    const void* object, GAXXMLNode node) {
+        if (registrations) {
+            announce({kind, registry, name, position, object, node, documentName.c_str(), 0, 0});
+        }
+    }
+    // An item of the list that `item`'s father registered, at `position` in it.
+    void registeredItem(koltRegistrationKind kind, const TAIndex& registry, int position, const void* object,
+                        GAXXMLNode item) {
+        if (registrations) {
+            registered(kind, &registry, item.GetFather().GetTag(), position, object, item);
+        }
+    }
+    // A list `registry` gained at `position` (-1: none was created).
+    void listRegistered(const TAIndex& registry, int position, GAXXMLNode node) {
+        if (registrations && position >= 0) {
+            registered(koltRegistrationKind::List, &registry, registry.GetName(position), position,
+                       registry.GetValue(position), node);
+        }
+    }
+
     // Begins the report of a new load.
     void start(const char* name) {
         report = koltLoadReport();
@@ -90,6 +117,7 @@ struct KOLT_LOCAL koltSettingManager::LoadState {
     }
 
 private:
+    void announce(koltRegistration registration);
     void write(kolt::detail::Code code, GAXXMLNode node, std::initializer_list<const char*> args,
                const char* subject, const char* attribute);
 };

@@ -86,6 +86,10 @@ void koltSettingManager::setDiagnosticObserver(koltDiagnosticObserver* observer)
     _state->observer = observer;
 }
 
+void koltSettingManager::setRegistrationObserver(koltRegistrationObserver* observer) noexcept {
+    _state->registrations = observer;
+}
+
 const koltLoadReport& koltSettingManager::lastLoadReport() const noexcept {
     return _state->report;
 }

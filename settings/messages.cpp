@@ -139,3 +139,5 @@ const char* koltDiagnosticCodeSummary(koltDiagnosticCode code) noexcept {
 }
 
 koltDiagnosticObserver::~koltDiagnosticObserver() = default;
+
+koltRegistrationObserver::~koltRegistrationObserver() = default;

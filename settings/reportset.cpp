@@ -45,6 +45,8 @@ void koltSettingManager::parseReportSet(GAXXMLNode node) noexcept try {
         } else if (activated) {
             // Stored as read: report names are not entity-decoded.
             _activeReports.Append(messageName, nullptr);
+            state.registered(koltRegistrationKind::Report, &_activeReports, messageName,
+                             _activeReports.Size() - 1, nullptr, report);
         }
         kolt::detail::forEachChild(report,
                                    [&](GAXXMLNode child) { state.emit(Code::UnexpectedNode, child); });

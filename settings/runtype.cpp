@@ -21,12 +21,14 @@ void koltSettingManager::parseRunType(GAXXMLNode node) noexcept try {
         } else if (sameText(name, attributes::TypeOfRun)) {
             if (sameText(value, values::Check)) {
                 _typeOfRun = 0;
+                state.registered(koltRegistrationKind::RunSetting, nullptr, name, 0, nullptr, node);
             } else {
                 state.emitAttribute(Code::TypeOfRunInvalid, node, name, value);
             }
         } else if (sameText(name, attributes::ReportTestFw)) {
             if (sameText(value, values::True)) {
                 _reportTestFw = 1;
+                state.registered(koltRegistrationKind::RunSetting, nullptr, name, 0, nullptr, node);
             } else if (!sameText(value, values::False)) {
                 state.emitAttribute(Code::ReportTestFwInvalid, node, name, value, {value});
             }

@@ -150,6 +150,67 @@ TEST(Observer, SubjectAndAttributePosition) {
     }
 }
 
+// Every list, item, rule, report and run setting a load registers, with its element; a
+// second load adds to a list without registering it again.
+TEST(Observer, RegistrationsNameTheirElement) {
+    struct Registrations : koltRegistrationObserver {
+        const koltSettingManager* manager = nullptr;
+        std::vector<std::string> seen; // "Record ProhibitedCalls 1 4:38 b.xml"
+        void onRegistration(const koltRegistration& r) override {
+            static const char* const kinds[] = {"List", "String", "Record", "Rule", "Report", "RunSetting"};
+            seen.push_back(std::string(kinds[static_cast<int>(r.kind)]) + " " + r.name + " " +
+                           std::to_string(r.position) + " " + std::to_string(r.line) + ":" +
+                           std::to_string(r.column) + " " + r.file);
+            // What the registration points at is what the manager now holds there.
+            const void* held = nullptr;
+            if (r.kind == koltRegistrationKind::List) {
+                held = r.registry->GetValue(r.position);
+            } else if (r.kind == koltRegistrationKind::Record || r.kind == koltRegistrationKind::Rule) {
+                const GAXRawCollPV* list = manager->getGAXListOfCall(r.name);
+                if (r.registry == &manager->entityDetectionLists()) {
+                    list = manager->getGAXListOfEntityDetection(r.name);
+                }
+                held = (*list)[r.position];
+            }
+            EXPECT_EQ(r.object, held) << seen.back();
+        }
+    };
+    const std::string first =
+        "<Settings>\n"
+        "<RunType TypeOfRun='Check' ReportTestFw='true'><ExcludeFramework>"
+        "<FrameworkName>F</FrameworkName></ExcludeFramework></RunType>\n"
+        "<ReportSet><Report MessageName='R' Activate='true'/><Report MessageName='Off'/>"
+        "</ReportSet>\n"
+        "<OptionLists><Various_OptionLists><ProhibitedCalls><Call><MethodOrFunctionSign>f"
+        "</MethodOrFunctionSign></Call><Call/></ProhibitedCalls></Various_OptionLists>\n"
+        "<EntityDetection_OptionLists><EntityDetection_Words><WordDetection><WordName>w"
+        "</WordName></WordDetection></EntityDetection_Words></EntityDetection_OptionLists>"
+        "</OptionLists></Settings>";
+    const std::string second =
+        kolt::test::optionList("Various_OptionLists", "ProhibitedCalls",
+                               "<Call><MethodOrFunctionSign>g</MethodOrFunctionSign></Call>");
+    koltSettingManager manager;
+    Registrations registrations;
+    registrations.manager = &manager;
+    manager.setRegistrationObserver(&registrations);
+    kolt::test::capture([&] {
+        manager.loadFromXmlMemory(first.data(), first.size(), "a.xml");
+        manager.loadFromXmlMemory(second.data(), second.size(), "b.xml");
+    });
+    EXPECT_EQ(registrations.seen, (std::vector<std::string>{
+                                      "RunSetting TypeOfRun 0 2:2 a.xml",
+                                      "RunSetting ReportTestFw 0 2:2 a.xml",
+                                      "List ExcludeFramework 0 2:49 a.xml",
+                                      "String ExcludeFramework 1 2:67 a.xml",
+                                      "Report R 0 3:13 a.xml",
+                                      "List ProhibitedCalls 0 4:36 a.xml",
+                                      "Record ProhibitedCalls 1 4:53 a.xml",
+                                      "List EntityDetection_Words 0 5:31 a.xml",
+                                      "Rule EntityDetection_Words 1 5:54 a.xml",
+                                      "Record ProhibitedCalls 2 1:63 b.xml",
+                                  }));
+}
+
 TEST(LoadReport, MalformedDocumentsTellWhereParsingFailed) {
     const struct {
         const char* xml;

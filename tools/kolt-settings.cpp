@@ -2,9 +2,12 @@
 #include "kolt_settings_help.h"
 #include "lsp/server.h"
 #include "support/check.h"
+#include "support/diff.h"
 #include "support/dump_formats.h"
 #include "support/escape.h"
 #include "support/findings.h"
+#include "support/hints.h"
+#include "support/origins.h"
 #include "support/reference.h"
 #include "support/schema.h"
 #include "support/source.h"
@@ -35,7 +38,7 @@ using kolt::tool::Finding;
 
 enum ExitStatus { kClean = 0, kDiagnostics = 1, kFailure = 2 };
 
-enum class Command { Check, Dump, Vocabulary };
+enum class Command { Check, Dump, Vocabulary, Diff };
 enum class Format { Default, Gnu, Json, Sarif, Legacy };
 enum class DumpForm { Text, Json, Xml };
 enum class VocabularyForm { Reference, Json, Dtd };
@@ -47,9 +50,14 @@ struct Options {
     VocabularyForm vocabularyForm = VocabularyForm::Reference;
     long maxDiagnostics = 0; // 0: no limit
     bool warningsAsErrors = false;
-    bool each = false;     // a manager per file
-    std::string stdinName; // what standard input is called in messages
+    bool each = false;      // a manager per file
+    std::string stdinName;  // what standard input is called in messages
+    std::string sourceRoot; // what SARIF file URIs are relative to; "": the current folder
     std::vector<std::string> files;
+    bool origins = false; // dump --origins
+    kolt::tool::DiffFormat diffFormat = kolt::tool::DiffFormat::Text;
+    std::size_t oldFiles = 0; // diff: the files before "--"
+    bool split = false;
 };
 
 int usageError(const std::string& message) {
@@ -75,7 +83,7 @@ int parseArguments(int argc, char** argv, Options& o) {
         }
     }
     if (args.empty()) {
-        return usageError("a command is required: check, dump, vocabulary or lsp");
+        return usageError("a command is required: check, dump, diff, vocabulary or lsp");
     }
     if (args[0] == "lsp") {
         return kolt::lsp::serve({args.begin() + 1, args.end()}, KOLT_VERSION);
@@ -86,6 +94,8 @@ int parseArguments(int argc, char** argv, Options& o) {
         o.command = Command::Dump;
     } else if (args[0] == "vocabulary") {
         o.command = Command::Vocabulary;
+    } else if (args[0] == "diff") {
+        o.command = Command::Diff;
     } else {
         return usageError("unknown command '" + args[0] + "'");
     }
@@ -98,7 +108,12 @@ int parseArguments(int argc, char** argv, Options& o) {
             continue;
         }
         if (a == "--") {
-            onlyFiles = true;
+            if (o.command == Command::Diff && !o.split) { // OLD... -- NEW...
+                o.split = true;
+                o.oldFiles = o.files.size();
+            } else {
+                onlyFiles = true;
+            }
             continue;
         }
         // "--name=value" or "--name value"
@@ -137,6 +152,11 @@ int parseArguments(int argc, char** argv, Options& o) {
             if (!value(o.stdinName) || o.stdinName.empty()) {
                 return usageError("--stdin-filename needs a name");
             }
+        } else if (name == "--source-root" && o.command == Command::Check) {
+            struct stat st {};
+            if (!value(o.sourceRoot) || ::stat(o.sourceRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return usageError("--source-root needs a folder (not '" + o.sourceRoot + "')");
+            }
         } else if (name == "--max-diagnostics" && o.command == Command::Check) {
             if (!value(v)) {
                 return usageError("--max-diagnostics needs a number");
@@ -153,6 +173,22 @@ int parseArguments(int argc, char** argv, Options& o) {
             }
             sawForm = true;
             o.dumpForm = a == "--json" ? DumpForm::Json : DumpForm::Xml;
+        } else if (a == "--origins" && o.command == Command::Dump) {
+            o.origins = true;
+        } else if (name == "--format" && o.command == Command::Diff) {
+            const std::pair<const char*, kolt::tool::DiffFormat> forms[] = {
+                {"text", kolt::tool::DiffFormat::Text},
+                {"markdown", kolt::tool::DiffFormat::Markdown},
+                {"json", kolt::tool::DiffFormat::Json}};
+            if (!value(v)) {
+                return usageError("--format needs a value: text, markdown or json");
+            }
+            const auto* form =
+                std::find_if(std::begin(forms), std::end(forms), [&](const auto& f) { return v == f.first; });
+            if (form == std::end(forms)) {
+                return usageError("unknown format '" + v + "': use text, markdown or json");
+            }
+            o.diffFormat = form->second;
         } else if ((a == "--json" || a == "--dtd") && o.command == Command::Vocabulary) {
             if (sawForm) {
                 return usageError("--json and --dtd exclude each other");
@@ -172,6 +208,9 @@ int parseArguments(int argc, char** argv, Options& o) {
     }
     if (!o.stdinName.empty() && stdinCount == 0) {
         return usageError("--stdin-filename names standard input: give - as a FILE");
+    }
+    if (o.command == Command::Diff && (!o.split || o.oldFiles == 0 || o.oldFiles == o.files.size())) {
+        return usageError("diff takes OLD... -- NEW...: at least one file on each side of '--'");
     }
     return -1;
 }
@@ -265,7 +304,11 @@ public:
     explicit Output(const Options& o)
         : _format(o.format), _max(o.maxDiagnostics), _colour(o.format == Format::Default && colourWanted()) {
         if (_format == Format::Sarif) {
-            _sarif = std::make_unique<kolt::tool::SarifLog>(std::cout, KOLT_VERSION);
+            _sarif = std::make_unique<kolt::tool::SarifLog>(std::cout, KOLT_VERSION, o.sourceRoot);
+            if (_max == 0 || _max > kolt::tool::kSarifMaxResults) { // what code-scanning services take
+                _max = kolt::tool::kSarifMaxResults;
+                _why = "a SARIF run holds at most " + std::to_string(_max);
+            }
         }
     }
 
@@ -307,12 +350,12 @@ public:
     }
     void finish() {
         if (_sarif) {
-            _sarif->finish();
+            _sarif->finish(_suppressed, _why);
         }
         std::cout.flush();
         if (_suppressed > 0) {
             std::cerr << "kolt-settings: " << _suppressed << " more diagnostic"
-                      << (_suppressed == 1 ? "" : "s") << " not shown (--max-diagnostics=" << _max << ")\n";
+                      << (_suppressed == 1 ? "" : "s") << " not shown (" << _why << ")\n";
         }
     }
 
@@ -327,6 +370,7 @@ private:
     }
     Format _format;
     long _max;
+    std::string _why = "--max-diagnostics=" + std::to_string(_max);
     bool _colour;
     long _written = 0;
     long _suppressed = 0;
@@ -408,9 +452,13 @@ struct KeepPositions : koltDiagnosticObserver {
 // The library's text dump, each line made safe for a terminal: the library escapes
 // control bytes its own way in texts, but not C1 controls, bytes that are not UTF-8 or
 // CI log commands, nor anything in names.
-void writeTextDump(const koltSettingManager& manager) {
+void printTextDump(const koltSettingManager& manager, const kolt::tool::Origins* origins) {
     std::ostringstream text;
-    koltDumpText(manager, text);
+    if (origins) {
+        kolt::tool::writeTextDump(manager, text, *origins);
+    } else {
+        koltDumpText(manager, text);
+    }
     std::istringstream lines(text.str());
     for (std::string line; std::getline(lines, line);) {
         std::cout << kolt::tool::escapeForLine(line, true, false) << '\n';
@@ -418,9 +466,9 @@ void writeTextDump(const koltSettingManager& manager) {
 }
 
 // The XML dump, written only when a strict parser takes it.
-int writeXmlDump(const koltSettingManager& manager) {
+int printXmlDump(const koltSettingManager& manager, const kolt::tool::Origins* origins) {
     std::ostringstream xml;
-    const int replaced = kolt::tool::writeXmlDump(manager, xml, &std::cerr);
+    const int replaced = kolt::tool::writeXmlDump(manager, xml, &std::cerr, origins);
     const std::string text = xml.str();
     if (const auto violations = kolt::tool::checkWellFormed(text, "dump.xml"); !violations.empty()) {
         const auto& v = violations.front();
@@ -437,6 +485,9 @@ int dump(const Options& o) {
     koltSettingManager manager;
     KeepPositions keepPositions;
     manager.setDiagnosticObserver(&keepPositions);
+    kolt::tool::Origins origins(manager);
+    const kolt::tool::Origins* shown = o.origins ? &origins : nullptr;
+    manager.setRegistrationObserver(shown ? &origins : nullptr);
     int status = kClean;
     for (const std::string& file : o.files) {
         (void)manager.loadFromXmlFile(file.c_str());
@@ -453,18 +504,57 @@ int dump(const Options& o) {
     }
     switch (o.dumpForm) {
     case DumpForm::Text:
-        writeTextDump(manager);
+        printTextDump(manager, shown);
         break;
     case DumpForm::Json:
-        kolt::tool::writeJsonDump(manager, std::cout);
+        kolt::tool::writeJsonDump(manager, std::cout, shown);
         break;
     case DumpForm::Xml:
-        if (writeXmlDump(manager) != kClean) {
+        if (printXmlDump(manager, shown) != kClean) {
             status = kDiagnostics;
         }
         break;
     }
     return status;
+}
+
+// Loads `files` in turn into `manager`, as the checker does; false, after saying why on
+// standard error, when one of them could not be loaded. The loader's diagnostics are
+// not diff's business (check reports them): they are dropped.
+bool loadQuietly(const std::vector<std::string>& files, koltSettingManager& manager) {
+    bool loaded = true;
+    for (const std::string& file : files) {
+        std::ostringstream dropped;
+        {
+            rzStreamRedirect redirect(rzStderr, dropped);
+            (void)manager.loadFromXmlFile(file.c_str());
+        }
+        Finding failure;
+        if (loadFailure(file, manager.lastLoadReport(), failure)) {
+            std::cerr << plainLine(failure);
+            loaded = false;
+        }
+    }
+    return loaded;
+}
+
+int diff(const Options& o) {
+    const auto split = o.files.begin() + static_cast<std::ptrdiff_t>(o.oldFiles);
+    const std::vector<std::string> oldFiles(o.files.begin(), split);
+    const std::vector<std::string> newFiles(split, o.files.end());
+    koltSettingManager oldManager;
+    koltSettingManager newManager;
+    kolt::tool::Origins oldOrigins(oldManager);
+    kolt::tool::Origins newOrigins(newManager);
+    oldManager.setRegistrationObserver(&oldOrigins);
+    newManager.setRegistrationObserver(&newOrigins);
+    const bool oldLoaded = loadQuietly(oldFiles, oldManager);
+    if (!loadQuietly(newFiles, newManager) || !oldLoaded) {
+        return kFailure;
+    }
+    const auto changes = kolt::tool::diffSettings({oldManager, oldOrigins}, {newManager, newOrigins});
+    kolt::tool::writeDiff(changes, o.diffFormat, oldFiles, newFiles, std::cout);
+    return changes.empty() ? kClean : kDiagnostics;
 }
 
 void vocabulary(const Options& o) {
@@ -489,6 +579,8 @@ int run(int argc, char** argv) {
     int status = kClean;
     if (options.command == Command::Vocabulary) {
         vocabulary(options);
+    } else if (options.command == Command::Diff) {
+        status = diff(options);
     } else {
         if (options.files.empty() && options.command == Command::Check) {
             return usageError("check needs a FILE (- for standard input)");

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint
-# and nvim were not left out, larger and adversarial generated files pass the DTD, the
-# checker and the dump's round trip, an installed program holds no path of the build
-# machine and finds its example and DTD, and the installed XML catalog finds the DTD.
+# kolt-settings and the DTD, beyond the ctest run: the tests that need python3, xmllint,
+# nvim and pre-commit were not left out, nor the validation of SARIF logs against the
+# schema; larger and adversarial generated files pass the DTD, the checker and the dump's
+# round trip; an installed program holds no path of the build machine and finds its
+# example and DTD; the installed XML catalog finds the DTD.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -17,18 +18,30 @@ if [[ "$registered" -ne 3 ]]; then
     echo "expected the tests kolt_settings_cli, kolt_dtd_corpus and kolt_wellformed_corpus; is python3 or xmllint missing?" >&2
     exit 1
 fi
+registered=$(ctest --test-dir "$build" -N -L tools | grep -cE 'kolt_review|kolt_pre_commit_hook' || true)
+if [[ "$registered" -ne 2 ]]; then
+    echo "expected the tests kolt_review and kolt_pre_commit_hook; is pre-commit or git missing?" >&2
+    exit 1
+fi
 registered=$(ctest --test-dir "$build" -N -L lsp | grep -cE 'kolt_lsp_protocol|kolt_lsp_neovim' || true)
 if [[ "$registered" -ne 2 ]]; then
     echo "expected the tests kolt_lsp_protocol and kolt_lsp_neovim; is python3 or nvim missing?" >&2
     exit 1
 fi
 
+echo "the command-line tests validate every SARIF log against the SARIF 2.1.0 schema (../shared), not skipping it"
+KOLT_REQUIRE_SARIF_SCHEMA=1 ctest --test-dir "$build" -R '^kolt_settings_cli$' -V >"$work/cli.log" 2>&1 || {
+    tail -n 40 "$work/cli.log" >&2
+    exit 1
+}
+grep -oE '[1-9][0-9]* SARIF logs validated' "$work/cli.log" | sed 's/^/  /'
+
 echo "the checked-in DTD is the generated one"
 "$tool" vocabulary --dtd | diff -u schema/koltSettings.dtd -
 
 # Each file: the DTD accepts it (unless its lists are prefix-named), the check finds no
-# error (random picks repeat items: warnings are counted, not refused), and its XML dump
-# loads back into the same state.
+# error (random picks repeat items: warnings are counted, not refused), and its XML dump,
+# with origins or without, loads back into the same state.
 roundtrip() {
     local file=$1 dtd=$2
     if [[ "$dtd" == yes ]]; then
@@ -37,6 +50,9 @@ roundtrip() {
     "$tool" check --format=gnu "$file" 2>"$file.check" || { cat "$file.check" >&2; exit 1; }
     "$tool" dump --xml "$file" >"$file.dump.xml"
     cmp <("$tool" dump --json "$file") <("$tool" dump --json "$file.dump.xml")
+    # Origins are comments, which loading does not see.
+    "$tool" dump --xml --origins "$file" >"$file.origins.xml"
+    cmp <("$tool" dump --json "$file") <("$tool" dump --json "$file.origins.xml")
     if [[ "$dtd" == yes ]]; then
         xmllint --noout --dtdvalid schema/koltSettings.dtd "$file.dump.xml"
     fi

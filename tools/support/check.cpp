@@ -271,6 +271,13 @@ std::vector<Finding> Checker::check(std::string_view document, const std::string
         f->line = p.line;
         f->column = p.column;
     }
+    for (Finding& f : found) {
+        if (f.hasSpan && f.end > f.begin && f.line > 0) {
+            const Source::Position p = source.position(f.end);
+            f.endLine = p.line;
+            f.endColumn = p.column;
+        }
+    }
     std::stable_sort(found.begin(), found.end(), [](const Finding& a, const Finding& b) {
         if ((a.line > 0) != (b.line > 0)) {
             return a.line == 0;

@@ -3,15 +3,20 @@
 #define KOLTSETTINGS_TOOLS_DUMP_FORMATS_H
 
 #include <iosfwd>
+#include <string>
 
 class koltSettingManager;
 class koltEntityDetection;
 
 namespace kolt::tool {
 
+class Origins;
+
 // The document described in docs/kolt-settings.md: run settings, active reports and
 // every registered list by registry, in registration order.
-void writeJsonDump(const koltSettingManager& manager, std::ostream& out);
+// With `origins`, each list also has "origin" and "origins" (one per item), and the
+// document "origins" of the run settings and reports.
+void writeJsonDump(const koltSettingManager& manager, std::ostream& out, const Origins* origins = nullptr);
 
 // A settings file that loads into a fresh manager giving the same registries, in the same
 // order, with the same texts. A few states only a rejected element can recreate (an empty
@@ -20,7 +25,14 @@ void writeJsonDump(const koltSettingManager& manager, std::ostream& out);
 // What no XML file can hold, or a terminal would act on (replaceUnsafeXml), is written as
 // U+FFFD, and a list whose name is no XML name is left out; each is reported on `log`
 // when given. Returns how many were reported: 0 when the file loads back the same.
-int writeXmlDump(const koltSettingManager& manager, std::ostream& out, std::ostream* log = nullptr);
+// With `origins`, the line that opens each list, item, report or RunType ends with a
+// comment naming its element's file, line and column, which loading ignores.
+int writeXmlDump(const koltSettingManager& manager, std::ostream& out, std::ostream* log = nullptr,
+                 const Origins* origins = nullptr);
+
+// The element of the items of the string list `list` ("Macro", ...; "FrameworkName"
+// for ExcludeFramework).
+const char* stringItemElement(const std::string& list) noexcept;
 
 // "ClassDetection", "InterfaceDetection", "MethodDetection" or "WordDetection".
 const char* ruleElement(const koltEntityDetection& rule) noexcept;

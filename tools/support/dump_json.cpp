@@ -1,6 +1,7 @@
 // The JSON dump.
 #include "dump_formats.h"
 #include "json.h"
+#include "origins.h"
 
 #include "optionlists/vocabulary.h"
 
@@ -26,18 +27,31 @@ const char* ruleElement(const koltEntityDetection& rule) noexcept {
 
 namespace {
 
-// "key": [{"name": ..., itemsKey: [...]}, ...] for every list of a registry.
+// "key": [{"name": ..., itemsKey: [...]}, ...] for every list of a registry; with
+// origins, each list's "origin" and "origins", one per item.
 template <class List, class WriteItem>
-void writeLists(JsonWriter& json, const char* key, const TAIndex& registry, const char* itemsKey,
-                WriteItem writeItem) {
-    json.key(key).beginArray();
+void writeLists(JsonWriter& json, const koltSettingManager& m, Registry r, const char* itemsKey,
+                const Origins* origins, WriteItem writeItem) {
+    const TAIndex& registry = registryOf(m, r);
+    json.key(registryKey(r)).beginArray();
     for (int i = 0; i < registry.Size(); ++i) {
         const auto* list = static_cast<const List*>(registry.GetValue(i));
+        const int size = list ? list->Size() : 0;
         json.beginObject().key("name").value(registry.GetName(i)).key(itemsKey).beginArray();
-        for (int pos = 1; list && pos <= list->Size(); ++pos) {
+        for (int pos = 1; pos <= size; ++pos) {
             writeItem((*list)[pos]);
         }
-        json.endArray().endObject();
+        json.endArray();
+        if (origins) {
+            json.key("origin");
+            writeWhere(json, origins->list(r, i));
+            json.key("origins").beginArray();
+            for (int pos = 1; pos <= size; ++pos) {
+                writeWhere(json, origins->item(r, i, pos));
+            }
+            json.endArray();
+        }
+        json.endObject();
     }
     json.endArray();
 }
@@ -68,7 +82,7 @@ void writeRule(JsonWriter& json, const koltEntityDetection* rule) {
 
 } // namespace
 
-void writeJsonDump(const koltSettingManager& m, std::ostream& out) {
+void writeJsonDump(const koltSettingManager& m, std::ostream& out, const Origins* origins) {
     JsonWriter json(true);
     json.beginObject();
     json.key("runType").value(static_cast<std::int64_t>(m._typeOfRun));
@@ -78,10 +92,22 @@ void writeJsonDump(const koltSettingManager& m, std::ostream& out) {
         json.value(m.activeReports().GetName(i));
     }
     json.endArray();
-    writeLists<GAXListValGAXString>(json, "stringLists", m.stringLists(), "items",
+    if (origins) {
+        json.key("origins").beginObject();
+        json.key("runType");
+        writeWhere(json, origins->runSetting(kolt::detail::attributes::TypeOfRun));
+        json.key("reportTestFramework");
+        writeWhere(json, origins->runSetting(kolt::detail::attributes::ReportTestFw));
+        json.key("reports").beginArray();
+        for (int i = 0; i < m.activeReports().Size(); ++i) {
+            writeWhere(json, origins->report(i));
+        }
+        json.endArray().endObject();
+    }
+    writeLists<GAXListValGAXString>(json, m, Registry::Strings, "items", origins,
                                     [&](const GAXString& s) { json.value(std::string_view(s.str())); });
-    writeLists<GAXListPtrCallWithSpecificArg>(json, "callWithSpecificArgLists", m.callWithSpecificArgLists(),
-                                              "records", [&](const CallWithSpecificArg* r) {
+    writeLists<GAXListPtrCallWithSpecificArg>(json, m, Registry::CallsWithSpecificArg, "records", origins,
+                                              [&](const CallWithSpecificArg* r) {
                                                   json.beginObject()
                                                       .key("className")
                                                       .value(r->className)
@@ -91,7 +117,7 @@ void writeJsonDump(const koltSettingManager& m, std::ostream& out) {
                                                       .value(static_cast<std::int64_t>(r->specificArg))
                                                       .endObject();
                                               });
-    writeLists<GAXListPtrCall>(json, "callLists", m.callLists(), "records", [&](const Call* r) {
+    writeLists<GAXListPtrCall>(json, m, Registry::Calls, "records", origins, [&](const Call* r) {
         json.beginObject()
             .key("className")
             .value(r->className)
@@ -99,7 +125,7 @@ void writeJsonDump(const koltSettingManager& m, std::ostream& out) {
             .value(r->methodOrFunctionSign)
             .endObject();
     });
-    writeLists<GAXListPtrCallDeclaration>(json, "callDeclarationLists", m.callDeclarationLists(), "records",
+    writeLists<GAXListPtrCallDeclaration>(json, m, Registry::CallDeclarations, "records", origins,
                                           [&](const CallDeclaration* r) {
                                               json.beginObject()
                                                   .key("frameworkName")
@@ -110,7 +136,7 @@ void writeJsonDump(const koltSettingManager& m, std::ostream& out) {
                                                   .value(r->methodOrFunctionSign)
                                                   .endObject();
                                           });
-    writeLists<GAXListPtrkoltEntityDetection>(json, "detectionLists", m.entityDetectionLists(), "rules",
+    writeLists<GAXListPtrkoltEntityDetection>(json, m, Registry::Detections, "rules", origins,
                                               [&](const koltEntityDetection* r) { writeRule(json, r); });
     json.endObject();
     out << json.str() << '\n';

@@ -1,6 +1,7 @@
 // The XML dump: a settings file that loads back into the same state.
 #include "dump_formats.h"
 #include "escape.h"
+#include "origins.h"
 
 #include "optionlists/vocabulary.h"
 
@@ -93,15 +94,43 @@ std::string attribute(const char* name, std::string_view value) {
     return std::string(" ") + name + "=" + quote + std::string(value) + quote;
 }
 
+// "<!-- text -->", with every "--" broken up: it would end the comment.
+std::string commentOf(std::string_view text) {
+    std::string body(text);
+    for (std::size_t at = body.find("--"); at != std::string::npos; at = body.find("--", at)) {
+        body.insert(at + 1, " ");
+    }
+    return "<!-- " + body + " -->";
+}
+
 class XmlOut {
 public:
-    XmlOut(std::ostream& out, std::ostream* log) : _out(out), _log(log) {}
+    XmlOut(std::ostream& out, std::ostream* log, const Origins* origins)
+        : _out(out), _log(log), _origins(origins) {}
     void line(std::string_view text) {
         std::string safe(text);
         if (replaceUnsafeXml(safe)) {
             report("wrote U+FFFD for what XML cannot hold or a terminal would act on: " + std::string(text));
         }
-        _out << std::string(2 * _depth, ' ') << safe << '\n';
+        _out << std::string(2 * _depth, ' ') << safe << _note << '\n';
+        _note.clear();
+    }
+    // With origins, the next line ends with a comment naming where it came from; the
+    // loader reads no comment.
+    void noteNext(const std::function<std::string(const Origins&)>& where) {
+        if (_origins) {
+            const std::string text = where(*_origins);
+            _note = text.empty() ? text : " " + commentOf(text);
+        }
+    }
+    // The list being written: its origins are asked for by its place in its registry.
+    void atList(Registry registry, int index) {
+        _registry = registry;
+        _index = index;
+        noteNext([&](const Origins& o) { return o.list(_registry, _index).text(); });
+    }
+    void atItem(int position) {
+        noteNext([&](const Origins& o) { return o.item(_registry, _index, position).text(); });
     }
     // Something the dump could not write as it is: the file will not load back the same.
     void report(const std::string& what) {
@@ -122,17 +151,15 @@ public:
     void leaf(std::string_view tag, const std::string& content) {
         line("<" + std::string(tag) + ">" + content + "</" + std::string(tag) + ">");
     }
-    void comment(std::string_view text) {
-        std::string body(text);
-        for (std::size_t at = body.find("--"); at != std::string::npos; at = body.find("--", at)) {
-            body.insert(at + 1, " "); // "--" would end the comment
-        }
-        line("<!-- " + body + " -->");
-    }
+    void comment(std::string_view text) { line(commentOf(text)); }
 
 private:
     std::ostream& _out;
     std::ostream* _log;
+    const Origins* _origins;
+    std::string _note;
+    Registry _registry = Registry::Strings;
+    int _index = -1;
     int _depth = 0;
     int _problems = 0;
 };
@@ -223,6 +250,7 @@ void writeList(XmlOut& x, const std::string& name, const List* list, WriteItem w
     }
     x.open(name);
     for (int pos = 1; pos <= list->Size(); ++pos) {
+        x.atItem(pos);
         writeItem((*list)[pos]);
     }
     x.close(name);
@@ -231,8 +259,9 @@ void writeList(XmlOut& x, const std::string& name, const List* list, WriteItem w
 // Appends an entry per list of `registry` whose name reaches `kind` through the
 // vocabulary; other names cannot be written back and get a comment.
 template <class List, class WriteItem>
-void addEntries(std::vector<Entry>& entries, const TAIndex& registry, std::initializer_list<ListKind> kinds,
-                WriteItem writeItem, int from = 0, int to = -1) {
+void addEntries(std::vector<Entry>& entries, const koltSettingManager& m, Registry which,
+                std::initializer_list<ListKind> kinds, WriteItem writeItem, int from = 0, int to = -1) {
+    const TAIndex& registry = registryOf(m, which);
     if (to < 0) {
         to = registry.Size();
     }
@@ -244,6 +273,7 @@ void addEntries(std::vector<Entry>& entries, const TAIndex& registry, std::initi
         }
         const auto* list = static_cast<const List*>(registry.GetValue(i));
         entries.push_back({row, name, [=](XmlOut& x) {
+                               x.atList(which, i);
                                writeItem(x, name, list);
                            }});
     }
@@ -311,8 +341,7 @@ void writeRule(XmlOut& x, const koltEntityDetection* rule, const ListRow& row) {
 }
 
 void writeStrings(XmlOut& x, const std::string& name, const GAXListValGAXString* list) {
-    const ListRow* row = rowOf(name.c_str());
-    const std::string item = row ? row->item : elements::FrameworkName; // ExcludeFramework
+    const std::string item = stringItemElement(name);
     writeList(x, name, list, [&](const GAXString& s) { x.leaf(item, decodedText(s.str())); });
 }
 
@@ -368,7 +397,9 @@ void writeRules(XmlOut& x, const std::string& name, const GAXListPtrkoltEntityDe
     writeList(x, name, list, [&](const koltEntityDetection* r) { writeRule(x, r, row); });
 }
 
-void writeRunSettings(XmlOut& x, const koltSettingManager& m, const GAXListValGAXString* excluded) {
+void writeRunSettings(XmlOut& x, const koltSettingManager& m, int exclude) {
+    const auto* excluded =
+        exclude < 0 ? nullptr : static_cast<const GAXListValGAXString*>(m.stringLists().GetValue(exclude));
     std::string attributes;
     if (m._typeOfRun == 0) {
         attributes += attribute(attributes::TypeOfRun, values::Check);
@@ -381,13 +412,25 @@ void writeRunSettings(XmlOut& x, const koltSettingManager& m, const GAXListValGA
         x.comment("test framework flag " + std::to_string(m._reportTestFw) +
                   " has no form in a settings file");
     }
+    // The settings may come from two RunType elements.
+    x.noteNext([](const Origins& o) {
+        std::string text;
+        for (const char* name : {attributes::TypeOfRun, attributes::ReportTestFw}) {
+            if (const Where w = o.runSetting(name); w.known()) {
+                text += (text.empty() ? "" : ", ") + std::string(name) + " " + w.text();
+            }
+        }
+        return text;
+    });
     if (excluded) {
         x.open(elements::RunType, attributes);
+        x.atList(Registry::Strings, exclude);
         writeStrings(x, elements::ExcludeFramework, excluded);
         x.close(elements::RunType);
     } else if (!attributes.empty()) {
         x.line("<" + std::string(elements::RunType) + attributes + "/>");
     }
+    x.noteNext([](const Origins&) { return std::string(); });
 }
 
 void writeReports(XmlOut& x, const TAIndex& reports) {
@@ -396,6 +439,7 @@ void writeReports(XmlOut& x, const TAIndex& reports) {
     }
     x.open(elements::ReportSet);
     for (int i = 0; i < reports.Size(); ++i) {
+        x.noteNext([i](const Origins& o) { return o.report(i).text(); });
         x.line("<" + std::string(elements::Report) + attribute(attributes::MessageName, reports.GetName(i)) +
                attribute(attributes::Activate, values::True) + "/>");
     }
@@ -404,31 +448,36 @@ void writeReports(XmlOut& x, const TAIndex& reports) {
 
 } // namespace
 
-int writeXmlDump(const koltSettingManager& m, std::ostream& out, std::ostream* log) {
+const char* stringItemElement(const std::string& list) noexcept {
+    const ListRow* row = rowOf(list.c_str());
+    return row ? row->item : elements::FrameworkName; // ExcludeFramework
+}
+
+int writeXmlDump(const koltSettingManager& m, std::ostream& out, std::ostream* log, const Origins* origins) {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<!-- Settings as loaded, written by kolt-settings dump. -->\n";
-    XmlOut xml(out, log);
+    XmlOut xml(out, log, origins);
     xml.open(elements::Settings);
     // ExcludeFramework belongs in RunType; the string lists registered before it go
     // before that RunType, so that the registry keeps its order.
     const TAIndex& strings = m.stringLists();
     const int exclude = strings.IsIn(elements::ExcludeFramework);
     std::vector<Entry> before;
-    addEntries<GAXListValGAXString>(before, strings, {ListKind::Strings}, writeStrings, 0,
+    addEntries<GAXListValGAXString>(before, m, Registry::Strings, {ListKind::Strings}, writeStrings, 0,
                                     std::max(exclude, 0));
     writeOptionLists(xml, before);
-    writeRunSettings(
-        xml, m, exclude < 0 ? nullptr : static_cast<const GAXListValGAXString*>(strings.GetValue(exclude)));
+    writeRunSettings(xml, m, exclude);
     writeReports(xml, m.activeReports());
     std::vector<std::vector<Entry>> after(5);
-    addEntries<GAXListValGAXString>(after[0], strings, {ListKind::Strings}, writeStrings, exclude + 1);
-    addEntries<GAXListPtrCallWithSpecificArg>(after[1], m.callWithSpecificArgLists(),
+    addEntries<GAXListValGAXString>(after[0], m, Registry::Strings, {ListKind::Strings}, writeStrings,
+                                    exclude + 1);
+    addEntries<GAXListPtrCallWithSpecificArg>(after[1], m, Registry::CallsWithSpecificArg,
                                               {ListKind::CallsWithSpecificArg}, writeCallsWithSpecificArg);
-    addEntries<GAXListPtrCall>(after[2], m.callLists(), {ListKind::Calls, ListKind::CallsOrDeclarations},
+    addEntries<GAXListPtrCall>(after[2], m, Registry::Calls, {ListKind::Calls, ListKind::CallsOrDeclarations},
                                writeCalls);
-    addEntries<GAXListPtrCallDeclaration>(after[3], m.callDeclarationLists(), {ListKind::CallsOrDeclarations},
-                                          writeCallDeclarations);
-    addEntries<GAXListPtrkoltEntityDetection>(after[4], m.entityDetectionLists(),
+    addEntries<GAXListPtrCallDeclaration>(after[3], m, Registry::CallDeclarations,
+                                          {ListKind::CallsOrDeclarations}, writeCallDeclarations);
+    addEntries<GAXListPtrkoltEntityDetection>(after[4], m, Registry::Detections,
                                               {ListKind::ClassDetections, ListKind::InterfaceDetections,
                                                ListKind::MethodDetections, ListKind::WordDetections},
                                               writeRules);

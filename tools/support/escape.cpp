@@ -142,6 +142,18 @@ std::string escapeForLine(std::string_view text, bool startsLine, bool escapeBac
     return out;
 }
 
+std::string escapeForMarkdown(std::string_view text) {
+    std::string out;
+    for (const char c : escapeForLine(text)) {
+        if ((c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
+            (c >= '{' && c <= '~')) {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out;
+}
+
 bool isXmlWritable(std::string_view text) noexcept {
     for (std::size_t i = 0; i < text.size();) {
         const Utf8Char c = decodeUtf8(text.substr(i));

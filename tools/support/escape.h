@@ -37,6 +37,12 @@ std::size_t findLogCommand(std::string_view text, std::size_t from = 0) noexcept
 // becomes \x3a: as well. The result holds no line break.
 std::string escapeForLine(std::string_view text, bool startsLine = false, bool escapeBackslash = true);
 
+// `text` for Markdown, in a paragraph or a table cell (a pull-request comment): first
+// escapeForLine, then a backslash before every ASCII punctuation character, so that no
+// emphasis, code span, link, autolink, HTML, table cell end, mention (@) or reference (#)
+// can begin; Markdown shows each as the character itself.
+std::string escapeForMarkdown(std::string_view text);
+
 // Whether an XML 1.0 document can hold `text` at all: well-formed UTF-8 whose characters
 // are all XML characters (tab, line feed, carriage return, U+0020 to U+D7FF, U+E000 to
 // U+FFFD, U+10000 to U+10FFFF). What fails cannot be written even as a character

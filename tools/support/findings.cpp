@@ -1,13 +1,13 @@
 // The three machine-readable forms of a finding.
 #include "findings.h"
+#include "code_docs.h"
 #include "escape.h"
 #include "json.h"
-#include "warnings.h"
-#include "wellformed.h"
 
-#include <koltSettings/settings/diagnostics.h>
-
+#include <cstdint>
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 namespace kolt::tool {
 
@@ -63,11 +63,11 @@ void position(JsonWriter& json, const char* key, int value) {
     }
 }
 
-// A URI reference for a file path: relative paths stay relative, absolute ones become
-// file URIs; bytes outside the unreserved set are percent-encoded.
-std::string uriOf(const std::string& path) {
+} // namespace
+
+std::string uriPath(std::string_view path) {
     static const char hex[] = "0123456789ABCDEF";
-    std::string out = !path.empty() && path.front() == '/' ? "file://" : "";
+    std::string out;
     for (const char ch : path) {
         const auto c = static_cast<unsigned char>(ch);
         const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -82,8 +82,6 @@ std::string uriOf(const std::string& path) {
     }
     return out;
 }
-
-} // namespace
 
 std::string jsonLine(const Finding& f) {
     JsonWriter json(false);
@@ -128,7 +126,93 @@ std::string jsonLine(const Finding& f) {
     return json.take();
 }
 
-SarifLog::SarifLog(std::ostream& out, const std::string& version) : _out(out) {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An absolute path with the symbolic links of its folders resolved; the name itself is
+// kept, so that a linked file keeps the name it was given.
+std::string resolved(const std::string& path) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path.empty() ? fs::path(".") : fs::path(path), error);
+    if (error) {
+        return path;
+    }
+    fs::path folder = fs::weakly_canonical(absolute.parent_path(), error);
+    if (error) {
+        folder = absolute.parent_path().lexically_normal();
+    }
+    return (folder / absolute.filename()).string();
+}
+
+// 64-bit FNV-1a over the fields, each ended by a byte no text holds.
+class Hash {
+public:
+    Hash& add(std::string_view text) {
+        for (const char c : text) {
+            mix(static_cast<unsigned char>(c));
+        }
+        mix(0xff);
+        return *this;
+    }
+    std::string hex() const {
+        static const char digits[] = "0123456789abcdef";
+        std::string out(16, '0');
+        for (int i = 0; i < 16; ++i) {
+            out[static_cast<std::size_t>(i)] = digits[(_value >> (60 - 4 * i)) & 15];
+        }
+        return out;
+    }
+
+private:
+    void mix(unsigned char c) { _value = (_value ^ c) * 0x100000001b3ULL; }
+    std::uint64_t _value = 0xcbf29ce484222325ULL;
+};
+
+// `text` without what moves when lines are inserted: the numbers of an element path's
+// steps ("[2]"), or the line numbers in the parser's descriptions ("line 2").
+std::string withoutNumbers(const std::string& text, bool path) {
+    const std::string mark = path ? "[" : "line ";
+    const auto digit = [&](std::size_t i) {
+        return i < text.size() && text[i] >= '0' && text[i] <= '9';
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t after = i + mark.size();
+        if (text.compare(i, mark.size(), mark) != 0 || !digit(after)) {
+            out += text[i++];
+            continue;
+        }
+        while (digit(after)) {
+            ++after;
+        }
+        out += path ? "" : mark;
+        i = path && after < text.size() && text[after] == ']' ? after + 1 : after;
+    }
+    return out;
+}
+
+void text(JsonWriter& json, const char* key, const std::string& value) {
+    json.key(key).beginObject().key("text").value(value).endObject();
+}
+
+} // namespace
+
+const SarifLog::Location& SarifLog::locate(const std::string& file) {
+    const auto known = _locations.find(file);
+    if (known != _locations.end()) {
+        return known->second;
+    }
+    const std::string path = resolved(file);
+    Location where{"file://" + uriPath(path), false};
+    if (path.compare(0, _root.size(), _root) == 0) {
+        where = {uriPath(path.substr(_root.size())), true};
+    }
+    return _locations.emplace(file, std::move(where)).first->second;
+}
+
+SarifLog::SarifLog(std::ostream& out, const std::string& version, const std::string& sourceRoot)
+    : _out(out), _root(resolved((fs::path(sourceRoot.empty() ? "." : sourceRoot) / "").string())) {
     JsonWriter& json = _json;
     json.beginObject();
     json.key("$schema").value("https://json.schemastore.org/sarif-2.1.0.json");
@@ -138,65 +222,60 @@ SarifLog::SarifLog(std::ostream& out, const std::string& version) : _out(out) {
     json.key("name").value("kolt-settings");
     json.key("version").value(version);
     json.key("rules").beginArray();
-    auto rule = [&](const char* id, const char* summary, Severity level) {
-        _ruleIds.emplace_back(id);
-        json.beginObject();
-        json.key("id").value(id);
-        json.key("shortDescription").beginObject().key("text").value(summary).endObject();
-        json.key("defaultConfiguration").beginObject().key("level").value(severityName(level)).endObject();
+    for (const CodeDoc& doc : codeDocs()) {
+        _ruleIndex.emplace(doc.code, _ruleIndex.size());
+        json.beginObject().key("id").value(doc.code);
+        text(json, "shortDescription", doc.summary);
+        text(json, "fullDescription", doc.description);
+        json.key("help").beginObject().key("text").value(doc.text).key("markdown").value(doc.markdown);
+        json.endObject().key("helpUri").value(doc.uri);
+        json.key("defaultConfiguration")
+            .beginObject()
+            .key("level")
+            .value(severityName(doc.level))
+            .endObject();
         json.endObject();
-    };
-    for (int i = 0; i < koltDiagnosticCodeCount; ++i) {
-        const auto code = static_cast<koltDiagnosticCode>(i);
-        rule(koltDiagnosticCodeName(code), koltDiagnosticCodeSummary(code), Severity::Error);
-    }
-    for (const ToolCode* c : kToolCodes) {
-        rule(c->code, c->summary, Severity::Error);
-    }
-    for (const ToolCode* c : kWellFormedCodes) {
-        rule(c->code, c->summary, Severity::Error);
-    }
-    for (const ToolCode* c : kWarningCodes) {
-        rule(c->code, c->summary, Severity::Warning);
     }
     json.endArray().endObject().endObject(); // rules, driver, tool
+    json.key("originalUriBaseIds").beginObject().key("SRCROOT").beginObject();
+    json.key("uri").value("file://" + uriPath(_root));
+    text(json, "description", "the folder of --source-root, which file URIs are relative to");
+    json.endObject().endObject();
     json.key("columnKind").value("unicodeCodePoints");
     json.key("results").beginArray();
     json.flushTo(_out);
 }
 
-namespace {
-
-void physicalLocation(JsonWriter& json, const std::string& file, int line, int column) {
+void SarifLog::physicalLocation(const std::string& file, int line, int column, int endLine, int endColumn) {
+    JsonWriter& json = _json;
+    const Location& where = locate(file);
     json.key("physicalLocation").beginObject();
-    json.key("artifactLocation").beginObject().key("uri").value(uriOf(file)).endObject();
-    if (line > 0) {
-        json.key("region").beginObject().key("startLine").value(line);
-        if (column > 0) {
-            json.key("startColumn").value(column);
-        }
-        json.endObject();
+    json.key("artifactLocation").beginObject().key("uri").value(where.uri);
+    if (where.underRoot) {
+        json.key("uriBaseId").value("SRCROOT");
     }
-    json.endObject();
+    // A file that cannot be read, or a position that cannot be given, is line 1.
+    json.endObject().key("region").beginObject().key("startLine").value(line > 0 ? line : 1);
+    if (line > 0 && column > 0) {
+        json.key("startColumn").value(column);
+    }
+    if (line > 0 && endLine > 0) {
+        json.key("endLine").value(endLine).key("endColumn").value(endColumn);
+    }
+    json.endObject().endObject(); // region, physicalLocation
 }
-
-} // namespace
 
 void SarifLog::add(const Finding& f) {
     JsonWriter& json = _json;
     json.beginObject();
     json.key("ruleId").value(f.code);
-    for (std::size_t i = 0; i < _ruleIds.size(); ++i) {
-        if (_ruleIds[i] == f.code) {
-            json.key("ruleIndex").value(static_cast<std::int64_t>(i));
-        }
+    if (const auto rule = _ruleIndex.find(f.code); rule != _ruleIndex.end()) {
+        json.key("ruleIndex").value(static_cast<std::int64_t>(rule->second));
     }
     json.key("level").value(severityName(f.severity));
-    json.key("message").beginObject().key("text").value(f.hint.empty() ? f.message
-                                                                       : f.message + "; " + f.hint);
-    json.endObject();
+    text(json, "message", f.hint.empty() ? f.message : f.message + "; " + f.hint);
     json.key("locations").beginArray().beginObject();
-    physicalLocation(json, f.file, f.line, f.column);
+    physicalLocation(f.file, f.line, f.column, f.endLine, f.endColumn);
     if (!f.path.empty()) {
         json.key("logicalLocations").beginArray().beginObject();
         json.key("fullyQualifiedName").value(f.path).key("kind").value("element");
@@ -207,18 +286,33 @@ void SarifLog::add(const Finding& f) {
         json.key("relatedLocations").beginArray();
         for (std::size_t i = 0; i < f.related.size(); ++i) {
             json.beginObject().key("id").value(static_cast<std::int64_t>(i));
-            physicalLocation(json, f.related[i].file, f.related[i].line, f.related[i].column);
-            json.key("message").beginObject().key("text").value(f.related[i].message).endObject();
+            physicalLocation(f.related[i].file, f.related[i].line, f.related[i].column, 0, 0);
+            text(json, "message", f.related[i].message);
             json.endObject();
         }
         json.endArray();
     }
+    // The same finding in a later version of the file: what does not move when lines are
+    // inserted elsewhere, and its rank among the findings alike.
+    Hash hash;
+    hash.add(f.code).add(locate(f.file).uri).add(f.subject);
+    hash.add(f.path.empty() ? withoutNumbers(f.message, false) : withoutNumbers(f.path, true));
+    const std::string key = hash.hex();
+    json.key("partialFingerprints").beginObject();
+    json.key("findingHash/v1").value(key + ":" + std::to_string(++_seen[key])).endObject();
     json.endObject();
     json.flushTo(_out);
 }
 
-void SarifLog::finish() {
-    _json.endArray().endObject().endArray().endObject(); // results, run, runs, log
+void SarifLog::finish(long leftOut, const std::string& why) {
+    _json.endArray(); // results
+    if (leftOut > 0) {
+        _json.key("invocations").beginArray().beginObject().key("executionSuccessful").value(true);
+        _json.key("toolExecutionNotifications").beginArray().beginObject().key("level").value("warning");
+        text(_json, "message", std::to_string(leftOut) + " more results left out (" + why + ")");
+        _json.endObject().endArray().endObject().endArray();
+    }
+    _json.endObject().endArray().endObject(); // run, runs, log
     _json.flushTo(_out);
     _out << '\n';
 }

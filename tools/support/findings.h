@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <iosfwd>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kolt::tool {
@@ -70,6 +72,8 @@ struct Finding {
     bool hasSpan = false;
     std::size_t begin = 0;
     std::size_t end = 0;
+    int endLine = 0;   // where the span ends (past its last character); 0 for a point or
+    int endColumn = 0; // without a span
     std::vector<Suggestion> suggestions;
     std::vector<Related> related;
     // Loader diagnostics only:
@@ -93,18 +97,37 @@ std::string gnuLine(const Finding& f, bool colour = false);
 std::string noteLine(const Related& r, bool colour = false);
 // One JSON object on one line, without the line end.
 std::string jsonLine(const Finding& f);
-// A SARIF 2.1.0 log with a rule per code and a result per finding, written as findings
-// come.
+// `path` for a URI: each byte but unreserved characters and '/' percent-encoded.
+std::string uriPath(std::string_view path);
+
+// Code-scanning services take at most this many results in a run.
+inline constexpr long kSarifMaxResults = 25000;
+
+// A SARIF 2.1.0 log for code-scanning services, written as findings come: one run, a rule
+// per code with its explanation from the settings guide (code_docs.h), a result per
+// finding with its region and fingerprint, files as URIs relative to %SRCROOT%.
 class SarifLog {
 public:
-    SarifLog(std::ostream& out, const std::string& version);
+    // `sourceRoot` is the folder %SRCROOT% stands for ("" or "." for the current one).
+    SarifLog(std::ostream& out, const std::string& version, const std::string& sourceRoot);
     void add(const Finding& f);
-    void finish();
+    // Ends the log; `leftOut` findings were not added, for `why`.
+    void finish(long leftOut = 0, const std::string& why = {});
 
 private:
+    struct Location {
+        std::string uri;
+        bool underRoot = false; // relative to SRCROOT
+    };
+    const Location& locate(const std::string& file);
+    void physicalLocation(const std::string& file, int line, int column, int endLine, int endColumn);
+
     std::ostream& _out;
     JsonWriter _json{true};
-    std::vector<std::string> _ruleIds;
+    std::string _root;                          // absolute, symbolic links resolved, ending in '/'
+    std::map<std::string, Location> _locations; // per file name
+    std::map<std::string, std::size_t> _ruleIndex;
+    std::map<std::string, int> _seen; // results per fingerprint so far
 };
 
 } // namespace kolt::tool

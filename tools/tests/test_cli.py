@@ -51,9 +51,65 @@ ERRORS_STDERR = "".join("--> Error while parsing SettingFile%s\n%s\n / Settings 
 MALFORMED_XML = "<Settings>\n  <RunType>\n</Settings>\n"
 
 
-def run(*args, stdin=None):
-    p = subprocess.run([ARGS.tool, *args], capture_output=True, input=stdin, timeout=60)
-    return p.returncode, p.stdout.decode("utf-8"), p.stderr.decode("utf-8")
+def run(*args, stdin=None, cwd=None):
+    """Runs kolt-settings; a SARIF log it writes is checked (check_sarif)."""
+    p = subprocess.run([ARGS.tool, *args], capture_output=True, input=stdin, cwd=cwd, timeout=60)
+    out = p.stdout.decode("utf-8")
+    if "--format=sarif" in args or ("--format", "sarif") in zip(args, args[1:]):
+        check_sarif(out)
+    return p.returncode, out, p.stderr.decode("utf-8")
+
+
+SARIF_SCHEMA = None  # a validator of the SARIF 2.1.0 schema, when main() found one
+SARIF_LOGS = 0  # how many SARIF logs were checked
+
+
+def check_sarif(text):
+    """Validates a SARIF log against the SARIF 2.1.0 schema, then checks what code-scanning
+    services require beyond it:
+    - at most 20 runs; the driver has a name; its rules have distinct ids, each with a
+      shortDescription, a fullDescription and help (text and Markdown) that are not empty,
+      an absolute helpUri and a default level;
+    - the run states its columnKind, and SRCROOT as an absolute file URI ending in '/';
+    - at most 25,000 results; each with a ruleId that rules[ruleIndex] has, a level among
+      error, warning and note, a message text, one location, and partialFingerprints;
+    - every location (at most 1,000 a result, related ones included) has a percent-encoded
+      artifact URI, relative to SRCROOT or an absolute file URI, and a region from
+      startLine 1 on that does not end before it starts."""
+    global SARIF_LOGS
+    log = json.loads(text)
+    if SARIF_SCHEMA:
+        SARIF_SCHEMA.validate(log)
+    SARIF_LOGS += 1
+    assert 1 <= len(log["runs"]) <= 20
+    for run_ in log["runs"]:
+        driver = run_["tool"]["driver"]
+        assert driver["name"]
+        rules = driver["rules"]
+        assert len({r["id"] for r in rules}) == len(rules)
+        for r in rules:
+            texts = [r["shortDescription"]["text"], r["fullDescription"]["text"], r["help"]["text"],
+                     r["help"]["markdown"]]
+            assert all(texts), "%s: the settings guide explains it under another summary, or not at all" % r["id"]
+            assert re.match(r"[a-z][a-z0-9+.-]*:.*#%s$" % r["id"].lower(), r["helpUri"]), r["helpUri"]
+            assert r["defaultConfiguration"]["level"] in ("error", "warning", "note")
+        assert run_["columnKind"] in ("unicodeCodePoints", "utf16CodeUnits")
+        assert re.match(r"file:///[\w.~%/-]*/$", run_["originalUriBaseIds"]["SRCROOT"]["uri"])
+        assert len(run_["results"]) <= 25000
+        for result in run_["results"]:
+            assert rules[result["ruleIndex"]]["id"] == result["ruleId"]
+            assert result["level"] in ("error", "warning", "note") and result["message"]["text"]
+            assert len(result["locations"]) == 1 and result["partialFingerprints"]
+            related = result.get("relatedLocations", [])
+            assert 1 + len(related) <= 1000
+            for loc in result["locations"] + related:
+                artifact, region = loc["physicalLocation"]["artifactLocation"], loc["physicalLocation"]["region"]
+                pattern = r"[\w.~%-][\w.~%/-]*" if artifact.get("uriBaseId") == "SRCROOT" else r"file:///[\w.~%/-]*"
+                assert re.fullmatch(pattern, artifact["uri"], re.A), artifact
+                assert region["startLine"] >= 1
+                if "endLine" in region:
+                    assert (region["endLine"], region["endColumn"]) > (region["startLine"], region["startColumn"])
+    return log
 
 
 def json_lines(text):
@@ -85,7 +141,8 @@ class ExitCodes(unittest.TestCase):
                  ("limit not a number", ["check", "--max-diagnostics", "ten"]),
                  ("check option on dump", ["dump", "--format=gnu"]), ("two dump forms", ["dump", "--json", "--xml"]),
                  ("no FILE", ["check"]), ("standard input twice", ["check", "-", "-"]),
-                 ("stdin name without -", ["check", "--stdin-filename=a.xml", clean])]
+                 ("stdin name without -", ["check", "--stdin-filename=a.xml", clean]),
+                 ("source root not a folder", ["check", "--source-root", clean, clean])]
         rows = [(label, args, 2) for label, args in usage] + [
             ("help after a command", ["check", "-h"], 0),
             ("clean and bad", ["check", clean, BAD], 1),
@@ -330,34 +387,64 @@ class Warnings(unittest.TestCase):
 
 
 class Sarif(unittest.TestCase):
+    def log(self, *args, cwd=None):
+        code, out, err = run("check", "--format=sarif", *args, cwd=cwd)
+        return code, json.loads(out)["runs"][0], err
+
     def test_log(self):
-        bad = scratch_file("bad file.xml", ERRORS_XML)
-        repeated = scratch_file("w.xml", option_lists("Global_OptionLists", "<Macro2Expand><Macro>M</Macro>\n"
-                                                      "<Macro>M</Macro></Macro2Expand>"))
-        code, out, err = run("check", "--format=sarif", bad, repeated)
-        self.assertEqual((code, err), (1, ""))
-        log = json.loads(out)
-        self.assertEqual(log["version"], "2.1.0")
-        [run_] = log["runs"]
-        self.assertEqual(run_["tool"]["driver"]["name"], "kolt-settings")
+        os.makedirs(os.path.join(SCRATCH, "sub dir"), exist_ok=True)
+        scratch_file("sub dir/bad file.xml", ERRORS_XML)
+        scratch_file("w.xml", option_lists("Global_OptionLists", "<Macro2Expand><Macro>M</Macro>\n"
+                                           "<Macro>M</Macro></Macro2Expand>"))
+        code, run_, err = self.log("sub dir/bad file.xml", "w.xml", "missing.xml", cwd=SCRATCH)
+        self.assertEqual((code, err), (2, ""))
+        self.assertEqual(run_["originalUriBaseIds"]["SRCROOT"]["uri"], "file://%s/" % os.path.realpath(SCRATCH))
         rules = run_["tool"]["driver"]["rules"]
         self.assertEqual([r["id"] for r in rules[:30]], ["KS%03d" % i for i in range(1, 31)])
-        for r in rules:
-            self.assertEqual(r["defaultConfiguration"]["level"], "warning" if r["id"][:2] == "KW" else "error")
-        results = run_["results"]
-        expected = [(line, column, code_, "error") for line, column, code_ in ERRORS_AT] + [(2, 2, "KW006", "warning")]
-        self.assertEqual(len(results), len(expected))
-        for result, (line, column, code_, level) in zip(results, expected):
-            self.assertEqual((result["ruleId"], rules[result["ruleIndex"]]["id"], result["level"]), (code_, code_, level))
-            [loc] = result["locations"]
-            self.assertEqual(loc["physicalLocation"]["region"], {"startLine": line, "startColumn": column})
-        uri = results[0]["locations"][0]["physicalLocation"]["artifactLocation"]["uri"]
-        self.assertTrue(uri.startswith("file:///") and uri.endswith("/bad%20file.xml"), uri)
-        self.assertEqual(results[3]["locations"][0]["logicalLocations"][0]["fullyQualifiedName"], CALL_PATH)
-        [related] = results[4]["relatedLocations"]
+        self.assertEqual([r["defaultConfiguration"]["level"] for r in rules if r["id"][:2] == "KW"], ["warning"] * 10)
+        # Each rule's help is the guide's section, or its table row and what the table's section says first.
+        help_ = {r["id"]: r["help"]["markdown"] for r in rules}
+        self.assertTrue(help_["KS001"].startswith("`--> Error while parsing SettingFile in createFromXmlFile` foll"))
+        self.assertEqual(help_["KT002"].split("\n\n")[:2], ["The file cannot be read.", "Fix: check its permissions."])
+        self.assertIn("`kolt-settings check` reports these as errors", help_["KX009"])
+        # Regions end past the element's name, the whole attribute; a file that cannot be read is line 1.
+        expected = [("sub%20dir/bad%20file.xml", line, column, end, code_)
+                    for (line, column, code_), end in zip(ERRORS_AT, [29, 44, 20, 14])]
+        expected += [("w.xml", 2, 2, 7, "KW006"), ("missing.xml", 1, None, None, "KT001")]
+        got = [(loc["artifactLocation"]["uri"], loc["region"]["startLine"], loc["region"].get("startColumn"),
+                loc["region"].get("endColumn"), r["ruleId"])
+               for r in run_["results"] for loc in [r["locations"][0]["physicalLocation"]]]
+        self.assertEqual(got, expected)
+        self.assertEqual([r["level"] for r in run_["results"]], ["error"] * 4 + ["warning", "error"])
+        self.assertEqual(run_["results"][3]["locations"][0]["logicalLocations"][0]["fullyQualifiedName"], CALL_PATH)
+        [related] = run_["results"][4]["relatedLocations"]
         self.assertEqual(related["physicalLocation"]["region"], {"startLine": 1, "startColumn": 59})
-        code, out, _ = run("check", "--format=sarif", os.path.join(ARGS.examples, "settings.xml"))
-        self.assertEqual((code, json.loads(out)["runs"][0]["results"]), (0, []))
+        # Files outside the source root keep absolute URIs.
+        _, run_, _ = self.log("--source-root", "sub dir", "sub dir/bad file.xml", "w.xml", cwd=SCRATCH)
+        self.assertEqual({r["locations"][0]["physicalLocation"]["artifactLocation"]["uri"] for r in run_["results"]},
+                         {"bad%20file.xml", "file://%s/w.xml" % os.path.realpath(SCRATCH)})
+
+    def test_fingerprints_survive_unrelated_edits(self):
+        def prints(text):
+            results = self.log(scratch_file("f.xml", text))[1]["results"]
+            return [(r["ruleId"], r["partialFingerprints"]["findingHash/v1"],
+                     r["locations"][0]["physicalLocation"]["region"]["startLine"]) for r in results]
+
+        for text, (old, new), changed in [(ERRORS_XML, ("Macro2Expand>", "MacroToExpand>"), ["KS007"]),
+                                          (MALFORMED_XML, ("RunType>", "ReportSet>"), ["KX002"])]:
+            with self.subTest(changed[0]):
+                before = prints(text)
+                moved = prints(text.replace("<Settings>\n", "<Settings>\n<!-- lines above -->\n<ReportSet/>\n\n"))
+                self.assertEqual([(c, p, line + 3) for c, p, line in before], moved)
+                edited = prints(text.replace(old, new))
+                self.assertEqual([c for (c, p, _), (_, q, _) in zip(before, edited) if p != q], changed)
+
+    def test_results_past_the_limit(self):
+        code, run_, err = self.log("--max-diagnostics=1", BAD)
+        self.assertEqual((code, len(run_["results"])), (1, 1))
+        [note] = run_["invocations"][0]["toolExecutionNotifications"]
+        self.assertEqual(note["message"]["text"], "3 more results left out (--max-diagnostics=1)")
+        self.assertEqual(err, "kolt-settings: 3 more diagnostics not shown (--max-diagnostics=1)\n")
 
 
 class Dumps(unittest.TestCase):
@@ -438,9 +525,9 @@ class HostileNames(unittest.TestCase):
                         f.write(contents)
                 elif os.path.exists(path):
                     os.remove(path)
-                p = subprocess.run([ARGS.tool, *args, self.NAME], capture_output=True, cwd=SCRATCH, timeout=60)
-                text = (p.stdout if stream == "out" else p.stderr).decode("utf-8")
-                self.assertEqual(p.returncode, status, p.stderr)
+                code, out, err = run(*args, self.NAME, cwd=SCRATCH)
+                text = out if stream == "out" else err
+                self.assertEqual(code, status, err)
                 self.assertIn(shown, text)
                 self.assertIsNone(self.UNSAFE.search(text), text)
                 if parse:
@@ -448,17 +535,10 @@ class HostileNames(unittest.TestCase):
 
 
 class Docs(unittest.TestCase):
-    def test_guide_explains_every_code_and_element(self):
+    # Every code's explanation comes from the guide: check_sarif finds it in every log.
+    def test_guide_explains_every_element(self):
         with open(os.path.join(ARGS.docs, "settings-guide.md")) as f:
             guide = f.read()
-        rules = json.loads(run("check", "--format=sarif", os.path.join(ARGS.examples, "settings.xml"))[1])
-        rules = rules["runs"][0]["tool"]["driver"]["rules"]
-        for rule in rules:
-            code, summary = rule["id"], rule["shortDescription"]["text"]
-            if code.startswith(("KS", "KW")):
-                self.assertIn("\n### %s: %s\n" % (code, summary), guide)
-            else:
-                self.assertRegex(guide, r"\n\| %s \| %s" % (code, re.escape(summary)))
         with open(ARGS.dtd) as f:
             elements = re.findall(r"<!ELEMENT (\S+)", f.read())
         self.assertGreater(len(elements), 60)
@@ -487,16 +567,29 @@ def main():
     parser.add_argument("--help-text", required=True)
     parser.add_argument("--dtd", required=True)
     parser.add_argument("--print-settings", help="a program that loads a file and prints its state")
+    parser.add_argument("--sarif-schema", help="the SARIF 2.1.0 JSON schema; without it, or without python3-jsonschema,"
+                        " SARIF logs are not validated unless KOLT_REQUIRE_SARIF_SCHEMA is set")
     parser.add_argument("--fix-manual", action="store_true")
     ARGS, rest = parser.parse_known_args()
     if ARGS.fix_manual:
         fix_manual()
         return
+    global SARIF_SCHEMA
+    try:
+        import jsonschema
+        with open(ARGS.sarif_schema or "(no --sarif-schema)") as f:
+            schema = json.load(f)
+        SARIF_SCHEMA = jsonschema.validators.validator_for(schema)(schema)  # draft-07, as its $schema says
+    except (ImportError, OSError) as e:
+        if os.environ.get("KOLT_REQUIRE_SARIF_SCHEMA"):
+            sys.exit("SARIF logs cannot be validated: %s" % e)
+        print("SARIF logs are not validated against the schema: %s" % e, file=sys.stderr)
     with tempfile.TemporaryDirectory() as scratch:
         SCRATCH = scratch
         BAD = scratch_file("bad.xml", ERRORS_XML)
         MALFORMED = scratch_file("malformed.xml", MALFORMED_XML)
         result = unittest.main(argv=[sys.argv[0]] + rest, verbosity=1, exit=False).result
+    print("%d SARIF logs %s" % (SARIF_LOGS, "validated" if SARIF_SCHEMA else "checked without the schema"))
     sys.exit(0 if result.wasSuccessful() else 1)
 
 

@@ -42,6 +42,13 @@ TEST(Escape, TextLines) {
     }
 }
 
+// In a pull-request comment every name shows as itself: no markup, mention or reference.
+TEST(Escape, MarkdownShowsEveryCharacterAsItself) {
+    EXPECT_EQ(escapeForMarkdown("a|b`c *d* <img src=x> @team #12 [l](u) caf\xC3\xA9_1"),
+              "a\\|b\\`c \\*d\\* \\<img src\\=x\\> \\@team \\#12 \\[l\\]\\(u\\) caf\xC3\xA9\\_1");
+    EXPECT_EQ(escapeForMarkdown(kEsc + "\n"), "a\\\\x1b\\[31mb\\\\x0a");
+}
+
 TEST(Escape, JsonStringsShowControls) {
     const struct {
         std::string text;

@@ -3,10 +3,12 @@
 #include "golden_cases.h"
 #include "support.h"
 #include "support/check.h"
+#include "support/diff.h"
 #include "support/dump_formats.h"
 #include "support/findings.h"
 #include "support/hints.h"
 #include "support/json.h"
+#include "support/origins.h"
 #include "support/reference.h"
 #include "support/schema.h"
 #include "support/source.h"
@@ -229,12 +231,29 @@ struct CodeSet : koltDiagnosticObserver {
     void onDiagnostic(const koltDiagnostic& d) override { codes.insert(d.codeName); }
 };
 
+// Loads each document in turn, from memory, with origins kept.
+struct WithOrigins {
+    koltSettingManager manager;
+    kolt::tool::Origins origins{manager};
+    WithOrigins(const std::vector<std::string>& documents, const char* name) {
+        manager.setRegistrationObserver(&origins);
+        capture([&] {
+            for (const std::string& d : documents) {
+                manager.loadFromXmlMemory(d.data(), d.size(), name);
+            }
+        });
+    }
+};
+
+// The dump carries origins: comments the load does not see ("--" in the name included).
 Reloaded reload(const std::vector<std::string>& documents) {
-    const auto first = kolt::test::loadXml(documents);
+    const WithOrigins first(documents, "in--memory.xml");
     Reloaded r;
-    r.state = first.state();
+    std::ostringstream text;
+    koltDumpText(first.manager, text);
+    r.state = text.str();
     std::ostringstream dump;
-    kolt::tool::writeXmlDump(*first.manager, dump);
+    kolt::tool::writeXmlDump(first.manager, dump, nullptr, &first.origins);
     r.dump = dump.str();
     koltSettingManager second;
     CodeSet codes;
@@ -534,6 +553,98 @@ TEST(Check, RandomDocumentsWarnOfEveryStoredBlank) {
         const auto warned =
             std::count_if(findings.begin(), findings.end(), [](const auto& f) { return f.code == "KW002"; });
         ASSERT_EQ(warned, expected) << doc;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// diff
+
+TEST(Diff, WhatTheCheckerSeesDifferently) {
+    using kolt::test::optionList;
+    using kolt::test::settings;
+    auto macros = [](const std::string& items) {
+        return optionList("Global_OptionLists", "Macro2Expand", items);
+    };
+    auto classes = [](const std::string& rules) {
+        return optionList("EntityDetection_OptionLists", "EntityDetection_Classes", rules);
+    };
+    auto rule = [](const std::string& name, const std::string& replacement, const std::string& uses) {
+        std::string set;
+        for (const char* use : {"New", "CastInto"}) {
+            set += uses.find(use) != std::string::npos
+                       ? "<ClassUse use='" + std::string(use) + "' prohibited='true'/>"
+                       : "";
+        }
+        return "<ClassDetection><ClassName>" + name + "</ClassName><Replacement>" + replacement +
+               "</Replacement><ClassUseSet>" + set + "</ClassUseSet></ClassDetection>";
+    };
+    auto safeMethods = [](const std::string& record, const std::string& more) {
+        return settings("<OptionLists><LifeCycle_OptionLists><LifeCycle_SafeMethodsForMCBU>" + record +
+                        "</LifeCycle_SafeMethodsForMCBU></LifeCycle_OptionLists>" + more + "</OptionLists>");
+    };
+    const std::string call = "<Call><MethodOrFunctionSign>f()</MethodOrFunctionSign></Call>";
+    const struct {
+        const char* label;
+        std::string old;
+        std::string now;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"comments, blanks and another spelling of the same text",
+         macros("<Macro>a&amp;b</Macro>"),
+         macros("\n  <!-- why -->\n  <Macro><![CDATA[a&b]]></Macro>\n"),
+         {}},
+        {"repeats count, order does not",
+         macros("<Macro>A</Macro><Macro>B</Macro><Macro>A</Macro>"),
+         macros("<Macro>B</Macro><Macro>A</Macro><Macro>C</Macro>"),
+         {"old.xml:1:91: removed from Macro2Expand: Macro \"A\"",
+          "new.xml:1:91: added to Macro2Expand: Macro \"C\""}},
+        {"a rule is known by its name; what it does may change",
+         classes(rule("C", "X", "New") + rule("D", "X", "New")),
+         classes(rule("C", "Y", "CastInto New") + rule("E", "X", "New")),
+         {"old.xml:1:230: removed from EntityDetection_Classes: ClassDetection ClassName=\"D\" "
+          "Replacement=\"X\" "
+          "uses=\"New\"",
+          "new.xml:1:79: changed in EntityDetection_Classes: ClassDetection ClassName=\"C\": Replacement "
+          "\"X\" -> "
+          "\"Y\"; uses \"New\" -> \"CastInto, New\" (was at old.xml:1:79)",
+          "new.xml:1:274: added to EntityDetection_Classes: ClassDetection ClassName=\"E\" Replacement=\"X\" "
+          "uses=\"New\""}},
+        {"run settings and reports, which are asked for by name",
+         settings("<RunType TypeOfRun='Check'/><ReportSet><Report MessageName='A' Activate='true'/>"
+                  "<Report MessageName='B' Activate='true'/></ReportSet>"),
+         settings("<RunType ReportTestFw='true'/><ReportSet><Report MessageName='B' Activate='true'/>"
+                  "<Report MessageName='B' Activate='true'/><Report MessageName='C' "
+                  "Activate='true'/></ReportSet>"),
+         {"old.xml:1:12: run setting TypeOfRun \"0\" -> \"3\"",
+          "new.xml:1:12: run setting ReportTestFw \"0\" -> \"1\"",
+          "old.xml:1:51: report MessageName=\"A\" no longer switched on",
+          "new.xml:1:135: report MessageName=\"C\" switched on"}},
+        {"lists appear and disappear, by kind",
+         safeMethods("<CallDeclaration><FrameworkName>K</FrameworkName><MethodOrFunctionSign>f()"
+                     "</MethodOrFunctionSign></CallDeclaration>",
+                     ""),
+         safeMethods(call, "<Global_OptionLists><Macro2Expand/></Global_OptionLists>"),
+         {"new.xml:1:214: list Macro2Expand appears",
+          "new.xml:1:48: list LifeCycle_SafeMethodsForMCBU appears",
+          "new.xml:1:78: added to LifeCycle_SafeMethodsForMCBU: Call MethodOrFunctionSign=\"f()\"",
+          "old.xml:1:48: list LifeCycle_SafeMethodsForMCBU disappears",
+          "old.xml:1:78: removed from LifeCycle_SafeMethodsForMCBU: CallDeclaration FrameworkName=\"K\" "
+          "MethodOrFunctionSign=\"f()\""}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const WithOrigins old({row.old}, "old.xml");
+        const WithOrigins now({row.now}, "new.xml");
+        std::ostringstream out;
+        kolt::tool::writeDiff(
+            kolt::tool::diffSettings({old.manager, old.origins}, {now.manager, now.origins}),
+            kolt::tool::DiffFormat::Text, {"old.xml"}, {"new.xml"}, out);
+        std::vector<std::string> lines;
+        std::istringstream in(out.str());
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(line);
+        }
+        EXPECT_EQ(lines, row.lines);
     }
 }
 

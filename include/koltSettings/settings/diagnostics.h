@@ -1,5 +1,6 @@
 /// \file
-/// Structured diagnostics: stable codes, diagnostic records and the load report.
+/// Structured diagnostics: stable codes, diagnostic records and the load report; and
+/// registrations: where each list, item, rule, report and run setting came from.
 #ifndef KOLTSETTINGS_SETTINGS_DIAGNOSTICS_H
 #define KOLTSETTINGS_SETTINGS_DIAGNOSTICS_H
 
@@ -9,6 +10,8 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+
+class TAIndex;
 
 /// One code per kind of problem a load reports. Values are stable: a code is never
 /// renumbered or reused, new kinds are added just before Count. docs/settings-guide.md
@@ -138,6 +141,70 @@ public:
     /// every text it points to are valid during the call only: copy what must be kept.
     /// An exception thrown here leaves the load through the loader's caller.
     virtual void onDiagnostic(const koltDiagnostic& diagnostic) = 0;
+};
+
+/// What a registration registered (koltRegistration::kind).
+enum class koltRegistrationKind : int {
+    /// A list, registered empty by the first element of its name.
+    List = 0,
+    /// A string appended to a string list.
+    String,
+    /// A record appended to a call list: a CallWithSpecificArg, Call or CallDeclaration.
+    Record,
+    /// A detection rule appended to a detection list.
+    Rule,
+    /// A report switched on.
+    Report,
+    /// A run setting taken: TypeOfRun="Check" or ReportTestFw="true".
+    RunSetting
+};
+
+/// One registration, as handed to a koltRegistrationObserver: what was registered and the
+/// element it came from. Texts and the node are valid during the call only. The position
+/// is that of the element's name, as koltDiagnostic gives it (0 when unknown).
+///
+/// The library creates registrations and hands them out by const reference; fields added
+/// later come at the end (docs/abi.md).
+struct koltRegistration {
+    /// What was registered.
+    koltRegistrationKind kind;
+    /// The registry it went into: one of the manager's stringLists() to
+    /// entityDetectionLists() for a list or an item, activeReports() for a report; null
+    /// for a run setting.
+    const TAIndex* registry;
+    /// The list's name (of the list an item went into), the report's name, or the run
+    /// setting's attribute name ("TypeOfRun", "ReportTestFw"), as registered.
+    const char* name;
+    /// Where it stands: an item's 1-based position in its list, as the list's operator[]
+    /// counts; a list's or a report's 0-based position in its registry, as
+    /// TAIndex::GetName() counts; 0 for a run setting.
+    int position;
+    /// The record (CallWithSpecificArg*, Call*, CallDeclaration*), the rule
+    /// (koltEntityDetection*) or the list (the registry's value) registered, owned by the
+    /// manager; null for a string, a report and a run setting.
+    const void* object;
+    /// The element it came from (for a run setting, RunType); valid during the call only.
+    GAXXMLNode node;
+    /// The path, or document name, given to the load; "" when none was given.
+    const char* file;
+    /// 1-based line of the element's name; 0 when unknown.
+    int line;
+    /// 1-based byte column of the element's name; 0 when unknown.
+    int column;
+};
+
+/// Receives every registration a load makes (koltSettingManager::setRegistrationObserver()),
+/// right after it was made, in document order. Called on the loading thread, by the
+/// manager it is attached to only.
+class KOLT_API koltRegistrationObserver {
+public:
+    /// Destroys the observer; detach it from its manager first.
+    virtual ~koltRegistrationObserver();
+    /// Called once per registration. The record and every text it points to are valid
+    /// during the call only: copy what must be kept. The loading steps are noexcept: an
+    /// exception other than std::bad_alloc ends the program, std::bad_alloc ends the load
+    /// as memory running out does (what was registered stays).
+    virtual void onRegistration(const koltRegistration& registration) = 0;
 };
 
 /// What one load found (koltSettingManager::lastLoadReport()).

@@ -84,6 +84,11 @@ public:
     /// the same place, to the observer (null: none). The observer must outlive its use;
     /// the manager does not own it. It is called on the loading thread.
     void setDiagnosticObserver(koltDiagnosticObserver* observer) noexcept;
+    /// Origins: every list, item, rule, report and run setting a load registers is also
+    /// handed to the observer (null: none), with the element it came from. The observer
+    /// must outlive its use; the manager does not own it. Without one, a load pays nothing
+    /// for it: positions are counted only when an observer of either kind is attached.
+    void setRegistrationObserver(koltRegistrationObserver* observer) noexcept;
     /// What the last load found (outcome NotLoaded before any load). The reference stays
     /// valid while the manager lives; the next load changes what it reads: copy it to keep it.
     const koltLoadReport& lastLoadReport() const noexcept;

@@ -93,9 +93,11 @@ def main():
             version += 1
             wrong = r % 2 == 0
             new = "Macro2Expnd" if wrong else "Macro2Expand"
-            # The end tag first: the start tag's position does not move.
+            # The end tag first: the start tag's position does not move. On the start tag's
+            # line (a compact file), the end tag moves with the length of the name.
+            shift = len(now) - len("Macro2Expand") if end_line == line else 0
             edits = [{"range": {"start": {"line": l, "character": c}, "end": {"line": l, "character": c + len(now)}},
-                      "text": new} for l, c in ((end_line, end_character + 2), (line, character + 1))]
+                      "text": new} for l, c in ((end_line, end_character + 2 + shift), (line, character + 1))]
             now = new
             start = time.perf_counter()
             client.notify("textDocument/didChange", {"textDocument": {"uri": URI, "version": version},

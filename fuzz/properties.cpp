@@ -188,9 +188,12 @@ struct Cuts {
 };
 
 bool findCuts(std::string_view document, Cuts& cuts) {
+    // In place, as the loader parses: pugixml's copying load_buffer accepts some documents
+    // (a NUL byte, then an unfinished tag) that its in-place parse rejects.
+    std::string copy(document);
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed =
-        doc.load_buffer(document.data(), document.size(), kolt::detail::kParseOptions, pugi::encoding_auto);
+        doc.load_buffer_inplace(copy.data(), copy.size(), kolt::detail::kParseOptions, pugi::encoding_auto);
     // Offsets are those of the input only when nothing was converted.
     if (!parsed || parsed.encoding != pugi::encoding_utf8) {
         return false;

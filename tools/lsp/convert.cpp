@@ -102,9 +102,6 @@ Json Converter::diagnostic(const Diagnostic& d) const {
                 {"code", d.code},
                 {"source", "kolt-settings"},
                 {"message", d.hint.empty() ? d.message : d.message + "; " + d.hint}};
-    if (!d.data.empty()) {
-        out["data"] = d.data;
-    }
     for (const Related& r : d.related) {
         out["relatedInformation"].push_back(
             {{"location", {{"uri", _d.uri()}, {"range", range(r.span)}}}, {"message", r.message}});
@@ -125,13 +122,6 @@ Diagnostic Converter::diagnosticFrom(const Json& value) const {
     if (const auto message = value.find("message"); message != value.end() && message->is_string()) {
         d.message = message->get<std::string>();
     }
-    if (const auto data = value.find("data"); data != value.end() && data->is_object()) {
-        for (const auto& [key, v] : data->items()) {
-            if (v.is_string()) {
-                d.data[key] = v.get<std::string>();
-            }
-        }
-    }
     return d;
 }
 
@@ -144,6 +134,9 @@ Json Converter::completion(const Completion& c) const {
                     {"textEdit", edit(item.edit)},
                     {"insertTextFormat", item.snippet ? 2 : 1},
                     {"sortText", std::to_string(100000 + i)}}; // the vocabulary's order
+        if (item.snippet) {
+            out["insertTextMode"] = 1; // asIs: the snippet's lines are indented already
+        }
         if (!item.detail.empty()) {
             out["detail"] = item.detail;
         }
@@ -169,11 +162,15 @@ Json Converter::codeAction(const CodeAction& a) const {
     for (const Diagnostic& d : a.diagnostics) {
         diagnostics.push_back(diagnostic(d));
     }
-    return {{"title", a.title},
-            {"kind", a.kind},
-            {"diagnostics", std::move(diagnostics)},
-            {"isPreferred", a.preferred},
-            {"edit", {{"changes", {{_d.uri(), std::move(edits)}}}}}};
+    Json out = {{"title", a.title},
+                {"kind", a.kind},
+                {"diagnostics", std::move(diagnostics)},
+                {"isPreferred", a.preferred},
+                {"edit", {{"changes", {{_d.uri(), std::move(edits)}}}}}};
+    if (!a.disabled.empty()) {
+        out["disabled"] = {{"reason", a.disabled}};
+    }
+    return out;
 }
 
 Json Converter::symbol(const Symbol& s) const {

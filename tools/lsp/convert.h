@@ -46,7 +46,7 @@ public:
     Json range(Span s) const;
     Json diagnostic(const Diagnostic& d) const;
     // A diagnostic the client hands back in a code action request; one we cannot read
-    // comes back without data, so that no fix is offered for it.
+    // comes back empty, so that it matches none of ours.
     Diagnostic diagnosticFrom(const Json& value) const;
     Json completion(const Completion& c) const;
     Json hover(const Hover& h, bool markdown) const;

@@ -1,387 +1,388 @@
-// The features over today's engine: the loader with its diagnostic observer and the
-// explained messages of kolt-settings check, the element model, and a scan of the text.
+// Diagnostics and quick fixes from the check engine of kolt-settings check, and the
+// outline of a document.
 #include "features.h"
-#include "outline.h"
+#include "model.h"
 
-#include "support/findings.h"
-#include "support/hints.h"
-#include "support/schema.h"
+#include "support/check.h"
+#include "support/source.h"
 
-#include <koltSettings/koltSettings.h>
+#include "optionlists/vocabulary.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <sstream>
 
 namespace kolt::lsp {
 
+using kolt::tool::Finding;
+using kolt::tool::Suggestion;
+
+struct Features::Checked {
+    std::string uri;
+    std::string text;
+    std::vector<Finding> findings;
+    std::vector<Diagnostic> diagnostics; // one per finding
+};
+
 namespace {
 
-using kolt::tool::ElementModel;
-using kolt::tool::Schema;
-
-std::string_view slice(std::string_view text, Span s) {
-    return s.begin <= s.end && s.end <= text.size() ? text.substr(s.begin, s.end - s.begin)
-                                                    : std::string_view();
+bool lineEnd(char c) {
+    return c == '\n' || c == '\r';
 }
 
-bool within(std::size_t offset, Span s) {
-    return s.begin <= offset && offset <= s.end;
+bool blank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-std::string code(std::string_view name) {
-    return "`" + std::string(name) + "`";
+// A point widened to what it points at: the reference it follows ("&nbsp;", "&#0;"), the
+// name of the tag it follows, the name it ends or begins, else the character there or,
+// at a line's end, the one before. At the end of the text, what comes last.
+Span widen(std::string_view text, std::size_t at) {
+    at = std::min(at, text.size());
+    if (at == text.size()) { // the end of data: what was left unfinished
+        while (at > 0 && (blank(text[at - 1]) || lineEnd(text[at - 1]))) {
+            --at;
+        }
+    }
+    if (at > 1 && text[at - 1] == '>' && isNameByte(text[at - 2])) {
+        --at; // libxml2 may have read past the '>' of a tag whose name it reports
+    }
+    if (at > 1 && text[at - 1] == ';') {
+        std::size_t b = at - 1;
+        while (b > 0 && (isNameByte(text[b - 1]) || text[b - 1] == '#')) {
+            --b;
+        }
+        if (b > 0 && b + 1 < at && text[b - 1] == '&') {
+            return {b - 1, at};
+        }
+    }
+    std::size_t b = at;
+    std::size_t e = at;
+    while (b > 0 && isNameByte(text[b - 1])) {
+        --b;
+    }
+    while (e < text.size() && isNameByte(text[e])) {
+        ++e;
+    }
+    if (b < e) {
+        return {b, e}; // bytes of characters beyond ASCII are name bytes: whole characters
+    }
+    if (at < text.size() && !lineEnd(text[at])) {
+        return {at, at + 1};
+    }
+    if (at > 0 && !lineEnd(text[at - 1])) {
+        return {at - 1, at};
+    }
+    return {at, at};
 }
 
-std::string codeList(const std::vector<std::string>& names, const char* last = " or ") {
+Diagnostic diagnosticOf(const Finding& f, std::string_view text, std::optional<kolt::tool::Source>& source) {
+    const auto offset = [&](int line, int column) {
+        if (!source) {
+            source.emplace(text);
+        }
+        return source->offset(line, column);
+    };
+    Diagnostic d;
+    d.severity = f.severity == kolt::tool::Severity::Warning ? Severity::Warning : Severity::Error;
+    d.code = f.code;
+    d.message = f.message;
+    d.hint = f.hint;
+    if (f.hasSpan) {
+        d.span = f.begin < f.end ? Span{f.begin, f.end} : widen(text, f.begin);
+    } else if (f.line > 0) {
+        d.span = widen(text, offset(f.line, f.column));
+    } // else: the start of the document (what the loader read after converting it)
+    for (const kolt::tool::Related& r : f.related) {
+        if (r.file == f.file && r.line > 0) {
+            d.related.push_back({widen(text, offset(r.line, r.column)), r.message});
+        }
+    }
+    return d;
+}
+
+bool blanksOnly(std::string_view text, std::size_t begin, std::size_t end) {
+    return std::all_of(text.begin() + begin, text.begin() + end, blank);
+}
+
+// Where the line of `at` ends, its line end included, if only blanks come before it.
+std::optional<std::size_t> restOfLine(std::string_view text, std::size_t at) {
+    while (at < text.size() && blank(text[at])) {
+        ++at;
+    }
+    if (at < text.size() && text[at] == '\r') {
+        ++at;
+    }
+    if (at < text.size() && text[at] == '\n') {
+        ++at;
+    } else if (at < text.size() && !lineEnd(text[at - 1])) {
+        return std::nullopt;
+    }
+    return at;
+}
+
+// `block` with each later line's `from` indentation made `to`.
+std::string reindent(std::string_view block, const std::string& from, const std::string& to) {
     std::string out;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        out += (i == 0 ? "" : i + 1 == names.size() ? last : ", ") + code(names[i]);
+    for (std::size_t at = 0; at < block.size();) {
+        const std::size_t end = std::min(block.find('\n', at), block.size());
+        std::string_view line = block.substr(at, end - at);
+        if (at > 0) {
+            out += '\n';
+            if (line.substr(0, from.size()) == from) {
+                line.remove_prefix(from.size());
+                out += to;
+            }
+        }
+        out += line;
+        at = end + (end < block.size());
     }
     return out;
 }
 
-// The model of an element name: an element of the vocabulary or a prefix-named list.
-const ElementModel* modelOf(std::string_view name) {
-    const Schema& schema = Schema::instance();
-    const ElementModel* m = schema.find(name);
-    return m ? m : schema.listModel(name);
+bool complete(const OutlineElement& e) {
+    return e.selfClosing || e.endName.end > e.endName.begin;
 }
 
-// What an element is, from the element model: where it stands, what it holds, its
-// attributes.
-std::string describeElement(std::string_view name) {
-    const ElementModel* m = modelOf(name);
-    if (!m) {
-        return {};
-    }
-    const Schema& schema = Schema::instance();
-    std::string out = "**" + std::string(name) + "**";
-    std::vector<std::string> parents;
-    for (const ElementModel* p : schema.parentsOf(m->name)) {
-        parents.push_back(p == &schema.root() ? "the root element" : p->name);
-    }
-    if (m == &schema.root()) {
-        out += " (the root element)";
-    } else if (!parents.empty()) {
-        out += " in " + codeList(parents);
-    }
-    out += "\n\n";
-    switch (m->content) {
-    case ElementModel::Empty:
-        out += "No content.";
-        break;
-    case ElementModel::Text:
-        out += "Holds a text.";
-        break;
-    case ElementModel::Elements:
-    case ElementModel::Fields:
-        out += m->oneKind
-                   ? "Holds " + codeList(m->children) + " elements, all of one kind (the first decides)."
-                   : "Holds " + codeList(m->children, " and ") + ".";
-        if (!m->required.empty()) {
-            out += " Required: " + codeList(m->required, " and ") + ".";
+// Moving an element into the element named `target` ("": the root): into the last one
+// among the children of its nearest ancestor that takes `target`, else into a new one
+// there, around it. No edits when its tags or those of the place are not all there.
+struct Move {
+    std::vector<TextEdit> edits;
+    bool intoNew = false;
+};
+
+std::optional<Move> moveInto(std::string_view text, const Outline& o, int element,
+                             const std::string& target) {
+    const auto& all = o.elements();
+    const auto at = [&](int i) -> const OutlineElement& {
+        return all[static_cast<std::size_t>(i)];
+    };
+    const OutlineElement& e = at(element);
+    int holder = e.parent;
+    while (holder >= 0) {
+        const auto* model = modelOf(o, holder);
+        if (target.empty() ? at(holder).parent < 0 : model && model->accepts(target)) {
+            break;
         }
-        break;
+        holder = at(holder).parent;
     }
-    for (const auto& a : m->attributes) {
-        out += "\n\n" + code(a.name) + (a.required ? " (required)" : "") +
-               (a.values.empty() ? "" : ": " + codeList(a.values));
+    if (!complete(e) || holder < 0 || at(holder).selfClosing || !complete(at(holder))) {
+        return std::nullopt;
+    }
+    const Span whole{e.tag.begin, e.end};
+    const std::string indent = indentOf(text, whole.begin);
+    const std::string parentIndent = indentOf(text, at(e.parent).tag.begin);
+    const std::string unit =
+        indent.size() > parentIndent.size() && indent.compare(0, parentIndent.size(), parentIndent) == 0
+            ? indent.substr(parentIndent.size())
+            : "  ";
+    const std::string newline = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    const auto afterLine = restOfLine(text, whole.end);
+    const bool ownLines = blanksOnly(text, lineBegin(text, whole.begin), whole.begin) && afterLine;
+    const Span removed = ownLines ? Span{lineBegin(text, whole.begin), *afterLine} : whole;
+    const std::string_view moved = slice(text, whole);
+    const auto nested = [&](const std::string& to) {
+        return to + reindent(moved, indent, to);
+    };
+
+    Move m;
+    // The place: before the end tag of an existing `target`, or of the root.
+    int into = target.empty() ? holder : -1;
+    for (const int c : at(holder).children) {
+        if (!target.empty() && c != element && o.name(c) == target && !at(c).selfClosing && complete(at(c))) {
+            into = c;
+        }
+    }
+    std::size_t place = 0;
+    std::string inserted;
+    if (into >= 0) {
+        const std::size_t endTag = at(into).endName.begin - 2;
+        if (ownLines && blanksOnly(text, lineBegin(text, endTag), endTag)) {
+            place = lineBegin(text, endTag);
+            inserted = nested(indentOf(text, endTag) + unit) + newline;
+        } else {
+            place = endTag;
+            inserted = std::string(moved);
+        }
+    } else if (holder == e.parent) { // around it, where it is
+        m.intoNew = true;
+        const Span line{lineBegin(text, whole.begin), whole.end};
+        if (ownLines) {
+            m.edits.push_back({line, indent + "<" + target + ">" + newline + nested(indent + unit) + newline +
+                                         indent + "</" + target + ">"});
+        } else {
+            m.edits.push_back({whole, "<" + target + ">" + std::string(moved) + "</" + target + ">"});
+        }
+        return m;
+    } else { // a new one after the child of the holder it is in
+        m.intoNew = true;
+        int branch = element;
+        while (at(branch).parent != holder) {
+            branch = at(branch).parent;
+        }
+        if (!complete(at(branch))) {
+            return std::nullopt;
+        }
+        place = at(branch).end;
+        const std::string outer = indentOf(text, at(branch).tag.begin);
+        inserted = ownLines && restOfLine(text, place)
+                       ? newline + outer + "<" + target + ">" + newline + nested(outer + unit) + newline +
+                             outer + "</" + target + ">"
+                       : "<" + target + ">" + std::string(moved) + "</" + target + ">";
+    }
+    if (removed.begin < place && place < removed.end) {
+        return std::nullopt;
+    }
+    m.edits = {{removed, ""}, {{place, place}, inserted}};
+    return m;
+}
+
+// A use the loader reports at its rule: the use attributes below the rule that hold it.
+std::vector<TextEdit> useEdits(std::string_view text, const Outline& o, int rule, const Finding& f,
+                               const std::string& replacement) {
+    std::vector<TextEdit> edits;
+    std::vector<int> pending{rule};
+    while (!pending.empty()) {
+        const OutlineElement& e = o.elements()[static_cast<std::size_t>(pending.back())];
+        pending.pop_back();
+        pending.insert(pending.end(), e.children.begin(), e.children.end());
+        for (const OutlineAttribute& a : e.attributes) {
+            if (slice(text, a.name) == kolt::detail::attributes::Use && slice(text, a.value) == f.subject) {
+                edits.push_back({a.value, replacement});
+            }
+        }
+    }
+    return edits;
+}
+
+std::string quoted(std::string_view text) {
+    std::string out = "'";
+    for (const char c : text.substr(0, 60)) {
+        out += lineEnd(c) || c == '\t' ? ' ' : c;
+    }
+    return out + (text.size() > 60 ? "...'" : "'");
+}
+
+// The quick fixes of a finding: one per suggestion, and for the places it belongs in that
+// no edit reaches safely, one that says where to move it, disabled.
+std::vector<CodeAction> fixes(std::string_view text, const Outline& o, const Finding& f) {
+    const int element = o.withName({f.begin, f.end});
+    const std::string name = quoted(slice(text, {f.begin, f.end}));
+    std::vector<CodeAction> out;
+    std::vector<std::string> stranded;
+    for (const Suggestion& s : f.suggestions) {
+        CodeAction a;
+        for (const kolt::tool::Edit& e : s.edits) {
+            if (e.begin <= e.end && e.end <= text.size()) {
+                a.edits.push_back({{e.begin, e.end}, e.text});
+            }
+        }
+        switch (s.kind) {
+        case Suggestion::Kind::Rename:
+            a.title = "Rename " + name + " to " + quoted(s.text);
+            break;
+        case Suggestion::Kind::Replace:
+            if (a.edits.empty() && element >= 0) {
+                a.edits = useEdits(text, o, element, f, s.text);
+            }
+            if (a.edits.empty()) {
+                continue;
+            }
+            a.title = "Replace " + quoted(slice(text, a.edits[0].span)) + " with " +
+                      quoted(a.edits[0].newText) +
+                      (a.edits.size() > 1 ? " and " + std::to_string(a.edits.size() - 1) + " more" : "");
+            break;
+        case Suggestion::Kind::MoveInto: {
+            const std::string where = s.text.empty() ? "the root element" : quoted(s.text);
+            const auto move = element >= 0 ? moveInto(text, o, element, s.text) : std::nullopt;
+            if (!move) {
+                stranded.push_back(where);
+                continue;
+            }
+            a.title = "Move " + name + " into " + (move->intoNew ? "a new " : "") + where;
+            a.edits = move->edits;
+            break;
+        }
+        }
+        if (!a.edits.empty()) {
+            out.push_back(std::move(a));
+        }
+    }
+    if (!stranded.empty() && std::none_of(out.begin(), out.end(), [](const CodeAction& a) {
+            return a.title.compare(0, 5, "Move ") == 0;
+        })) {
+        CodeAction a;
+        a.title = "Move " + name + " into ";
+        for (std::size_t i = 0; i < stranded.size() && i < 3; ++i) {
+            a.title += (i == 0 ? "" : i + 1 == stranded.size() ? " or " : ", ") + stranded[i];
+        }
+        a.title += stranded.size() > 3 ? ", ..." : "";
+        a.disabled = "no such element around it to move it into: move it by hand";
+        out.push_back(std::move(a));
     }
     return out;
 }
 
-std::string describeAttribute(std::string_view element, std::string_view attribute) {
-    const ElementModel* m = modelOf(element);
-    const auto* a = m ? m->attribute(attribute) : nullptr;
-    if (!a) {
-        return {};
-    }
-    return "**" + std::string(attribute) + "** on " + code(element) + (a->required ? ", required" : "") +
-           (a->values.empty() ? "" : "\n\nTakes " + codeList(a->values) + ".");
-}
-
-// The child elements accepted inside `parent` (an outline index, -1 outside every element).
-std::vector<std::string> childrenOf(const Outline& o, int parent) {
-    const Schema& schema = Schema::instance();
-    if (parent < 0) {
-        return {schema.root().name};
-    }
-    if (o.elements()[static_cast<std::size_t>(parent)].parent < 0) {
-        return schema.root().children; // the root may have any name
-    }
-    const ElementModel* m = modelOf(o.name(parent));
-    return m ? m->children : std::vector<std::string>();
-}
-
-// Where the attribute a value diagnostic is about is named, by code; KS006 names its
-// attribute in the message.
-struct AttributeSubject {
-    koltDiagnosticCode code;
-    const char* attribute; // null: the one the message names
-    bool value;            // the value rather than the name
-};
-const AttributeSubject kAttributeSubjects[] = {
-    {koltDiagnosticCode::TypeOfRunInvalid, "TypeOfRun", true},
-    {koltDiagnosticCode::ReportTestFwInvalid, "ReportTestFw", true},
-    {koltDiagnosticCode::ReportActivateInvalid, "Activate", true},
-    {koltDiagnosticCode::ProhibitedValueInvalid, "prohibited", true},
-    {koltDiagnosticCode::ClassUseRefused, "use", true},
-    {koltDiagnosticCode::InterfaceUseRefused, "use", true},
-    {koltDiagnosticCode::UnexpectedAttribute, nullptr, false},
-};
-
-// The text between the first pair of single quotes after `lead`, or "".
-std::string quotedAfter(std::string_view text, std::string_view lead) {
-    const std::size_t at = text.find(lead);
-    if (at == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t open = at + lead.size();
-    const std::size_t close = text.find('\'', open);
-    return close == std::string_view::npos ? std::string() : std::string(text.substr(open, close - open));
-}
-
-// Collects the loader's diagnostics with the explained messages of check, while their
-// node is at hand.
-class Collector : public koltDiagnosticObserver {
-public:
-    Collector(std::string_view text, std::ostringstream& sink) : _text(text), _sink(sink) {}
-
-    void onDiagnostic(const koltDiagnostic& d) override {
-        _sink.str(std::string()); // the loader's own lines are not wanted here
-        const auto e = kolt::tool::explain(d);
-        Diagnostic out;
-        out.code = d.codeName;
-        out.message = e.message;
-        out.hint = e.hint;
-        out.span = nameSpan(d);
-        for (const AttributeSubject& s : kAttributeSubjects) {
-            if (s.code == d.code) {
-                attributeSpan(out, s.attribute ? s.attribute : d.subject, s.value);
-            }
-        }
-        if (const std::string match = quotedAfter(out.hint, "did you mean '"); !match.empty()) {
-            out.data = {{"name", std::string(slice(_text, out.span))},
-                        {"replacement", match},
-                        {"offset", std::to_string(out.span.begin)}};
-        }
-        diagnostics.push_back(std::move(out));
-    }
-
-    std::vector<Diagnostic> diagnostics;
-
-private:
-    Span nameSpan(const koltDiagnostic& d) const {
-        const char* tag = d.node.GetTag();
-        const std::ptrdiff_t offset = d.node.GetOffset();
-        if (tag && offset >= 0 && slice(_text, {std::size_t(offset), offset + std::strlen(tag)}) == tag) {
-            return {std::size_t(offset), offset + std::strlen(tag)};
-        }
-        return {}; // the parser converted the text (a declared encoding): no place to point at
-    }
-
-    void attributeSpan(Diagnostic& out, const std::string& attribute, bool value) {
-        if (!_outline) {
-            _outline = std::make_unique<Outline>(_text);
-        }
-        const int e = _outline->withName(out.span);
-        if (e < 0) {
-            return;
-        }
-        for (const OutlineAttribute& a : _outline->elements()[static_cast<std::size_t>(e)].attributes) {
-            if (slice(_text, a.name) == attribute) {
-                out.span = value ? a.value : a.name;
-                return;
-            }
-        }
-    }
-
-    std::string_view _text;
-    std::ostringstream& _sink;
-    std::unique_ptr<Outline> _outline;
-};
-
-// The byte offset of the loader's 1-based line and byte column (lines end at "\n").
-std::size_t offsetOf(std::string_view text, int line, int column) {
-    std::size_t offset = 0;
-    for (int l = 1; l < line; ++l) {
-        const std::size_t newline = text.find('\n', offset);
-        if (newline == std::string_view::npos) {
-            return text.size();
-        }
-        offset = newline + 1;
-    }
-    return std::min(text.size(), offset + static_cast<std::size_t>(std::max(column, 1) - 1));
-}
-
-// The text up to the end of the tag at `offset`: all that completion and hover look at,
-// so that they cost less the nearer the cursor is to the start of a large document.
-std::string_view through(std::string_view text, std::size_t offset) {
-    const std::size_t close = text.find('>', offset);
-    return text.substr(0, close == std::string_view::npos ? text.size() : close + 1);
+bool touches(Span a, Span b) {
+    return a.begin <= b.end && b.begin <= a.end;
 }
 
 } // namespace
 
+Features::Features() = default;
+Features::~Features() = default;
+
+const Features::Checked& Features::check(const Snapshot& s) {
+    if (_last && _last->uri == s.uri && _last->text == s.text) {
+        return *_last;
+    }
+    auto checked = std::make_unique<Checked>();
+    checked->uri = s.uri;
+    checked->text = s.text;
+    checked->findings = kolt::tool::checkDocument(s.text, checked->uri);
+    std::optional<kolt::tool::Source> source;
+    for (const Finding& f : checked->findings) {
+        checked->diagnostics.push_back(diagnosticOf(f, s.text, source));
+    }
+    _last = std::move(checked);
+    return *_last;
+}
+
 std::vector<Diagnostic> Features::diagnostics(const Snapshot& s) {
-    std::ostringstream sink;
-    Collector collector(s.text, sink);
-    koltSettingManager manager;
-    manager.setDiagnosticObserver(&collector);
-    {
-        rzStreamRedirect redirect(rzStderr, sink);
-        const std::string name(s.uri);
-        (void)manager.loadFromXmlMemory(s.text.data(), s.text.size(), name.c_str());
-    }
-    std::vector<Diagnostic> out = std::move(collector.diagnostics);
-    const koltLoadReport& report = manager.lastLoadReport();
-    if (report.outcome == koltLoadReport::Malformed || report.outcome == koltLoadReport::OutOfMemory) {
-        Diagnostic d;
-        const bool malformed = report.outcome == koltLoadReport::Malformed;
-        d.code = malformed ? kolt::tool::kMalformed.code : kolt::tool::kOutOfMemory.code;
-        d.message = malformed ? "not well-formed XML: " + report.parseError : "out of memory";
-        const std::size_t at = offsetOf(s.text, report.parseErrorLine, report.parseErrorColumn);
-        d.span = {at, std::min(at + 1, s.text.size())};
-        out.push_back(std::move(d));
-    }
-    return out;
+    return check(s).diagnostics;
 }
 
-Completion Features::completion(const Snapshot& s, std::size_t offset) {
-    offset = std::min(offset, s.text.size());
-    const Outline o(through(s.text, offset));
-    Completion out;
-    const auto add = [&](const std::string& label, CompletionItem::Kind kind, Span replaced,
-                         std::string doc) {
-        CompletionItem item;
-        item.label = label;
-        item.kind = kind;
-        item.documentation = std::move(doc);
-        item.edit = {replaced, label};
-        out.items.push_back(std::move(item));
-    };
-    const auto elements = [&](int parent, Span replaced) {
-        for (const std::string& name : childrenOf(o, parent)) {
-            add(name, CompletionItem::Kind::Element, replaced, describeElement(name));
-        }
-    };
-    if (const int t = o.tagAt(offset); t >= 0) {
-        const OutlineElement& e = o.elements()[static_cast<std::size_t>(t)];
-        const ElementModel* m = modelOf(o.name(t));
-        if (offset <= e.name.end) {
-            elements(e.parent, e.name);
-            return out;
-        }
-        for (const OutlineAttribute& a : e.attributes) {
-            const bool quoted = a.value.begin > a.name.end && a.value.begin > 0 &&
-                                (s.text[a.value.begin - 1] == '"' || s.text[a.value.begin - 1] == '\'');
-            const auto* model = m ? m->attribute(slice(s.text, a.name)) : nullptr;
-            if (quoted && within(offset, a.value)) {
-                for (const std::string& v : model ? model->values : std::vector<std::string>()) {
-                    add(v, CompletionItem::Kind::Value, a.value, {});
-                }
-                return out;
-            }
-            if (within(offset, a.name)) {
-                break; // the name being typed: offer them all
-            }
-        }
-        for (const auto& a : m ? m->attributes : std::vector<kolt::tool::AttributeModel>()) {
-            const bool present = std::any_of(e.attributes.begin(), e.attributes.end(), [&](const auto& have) {
-                return slice(s.text, have.name) == a.name && !within(offset, have.name);
-            });
-            if (!present) {
-                std::size_t begin = offset;
-                while (begin > e.name.end && s.text[begin - 1] != ' ' && s.text[begin - 1] != '\t' &&
-                       s.text[begin - 1] != '\n' && s.text[begin - 1] != '\r') {
-                    --begin;
-                }
-                add(a.name, CompletionItem::Kind::Attribute, {begin, offset},
-                    describeAttribute(o.name(t), a.name));
-            }
-        }
-        return out;
-    }
-    // In content: only right after "<" (a name not begun yet) or "</".
-    if (offset > 0 && s.text[offset - 1] == '<') {
-        elements(o.enclosing(offset), {offset, offset});
-    } else if (offset > 1 && s.text[offset - 1] == '/' && s.text[offset - 2] == '<') {
-        if (const int open = o.enclosing(offset - 2); open >= 0) {
-            add(std::string(o.name(open)), CompletionItem::Kind::Element, {offset, offset}, {});
-        }
-    }
-    return out;
-}
-
-std::optional<Hover> Features::hover(const Snapshot& s, std::size_t offset) {
-    const Outline o(through(s.text, offset));
-    const auto& all = o.elements();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const OutlineElement& e = all[i];
-        if (e.tag.begin > offset) {
-            break;
-        }
-        const std::string_view name = o.name(static_cast<int>(i));
-        for (const Span n : {e.name, e.endName}) {
-            if (n.begin <= offset && offset < n.end) {
-                if (std::string text = describeElement(name); !text.empty()) {
-                    return Hover{n, std::move(text)};
-                }
-            }
-        }
-        for (const OutlineAttribute& a : e.attributes) {
-            if ((a.name.begin <= offset && offset < a.name.end) || within(offset, a.value)) {
-                if (std::string text = describeAttribute(name, slice(s.text, a.name)); !text.empty()) {
-                    return Hover{within(offset, a.value) ? a.value : a.name, std::move(text)};
-                }
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-std::vector<CodeAction> Features::codeActions(const Snapshot& s, Span,
-                                              const std::vector<Diagnostic>& diagnostics) {
+std::vector<CodeAction> Features::codeActions(const Snapshot& s, Span range,
+                                              const std::vector<Diagnostic>& given) {
+    const Checked& checked = check(s);
     std::vector<CodeAction> out;
-    std::unique_ptr<Outline> o;
-    for (const Diagnostic& d : diagnostics) {
-        const auto name = d.data.find("name");
-        const auto replacement = d.data.find("replacement");
-        const auto offset = d.data.find("offset");
-        if (name == d.data.end() || replacement == d.data.end()) {
-            continue; // not ours
+    std::optional<Outline> outline;
+    // Clients hand diagnostics back in the units they showed them in, not always the ones
+    // they were sent in: the line is what they agree on.
+    std::vector<std::pair<std::string_view, Span>> lines; // code, line
+    for (const Diagnostic& g : given) {
+        const std::size_t at = std::min(g.span.begin, s.text.size());
+        lines.emplace_back(
+            g.code, Span{lineBegin(s.text, at), std::min(s.text.find_first_of("\r\n", at), s.text.size())});
+    }
+    for (std::size_t i = 0; i < checked.findings.size(); ++i) {
+        const Finding& f = checked.findings[i];
+        const Diagnostic& d = checked.diagnostics[i];
+        const auto handedBack = [&](const auto& line) {
+            return line.first == d.code && within(d.span.begin, line.second);
+        };
+        if (f.suggestions.empty() ||
+            (!touches(range, d.span) && std::none_of(lines.begin(), lines.end(), handedBack))) {
+            continue;
         }
-        // Where the name was when the diagnostic was published, unless the text has moved
-        // since: then where the client shows it. (Some clients hand ranges back in other
-        // units than they received them.)
-        Span at = d.span;
-        if (offset != d.data.end()) {
-            const std::size_t begin = std::strtoull(offset->second.c_str(), nullptr, 10);
-            if (slice(s.text, {begin, begin + name->second.size()}) == name->second) {
-                at = {begin, begin + name->second.size()};
-            }
+        if (!outline) {
+            outline.emplace(s.text);
         }
-        if (slice(s.text, at) != name->second) {
-            continue; // the text has changed since
+        std::vector<CodeAction> found = fixes(s.text, *outline, f);
+        for (CodeAction& a : found) {
+            a.diagnostics = {d};
+            a.preferred = found.size() == 1 && a.disabled.empty();
+            out.push_back(std::move(a));
         }
-        CodeAction a;
-        a.title = "Replace '" + name->second + "' with '" + replacement->second + "'";
-        a.diagnostics = {d};
-        a.edits = {{at, replacement->second}};
-        a.preferred = true;
-        if (!o) {
-            o = std::make_unique<Outline>(s.text);
-        }
-        // An element's end tag is renamed with its start tag.
-        if (const int e = o->withName(at); e >= 0) {
-            const Span end = o->elements()[static_cast<std::size_t>(e)].endName;
-            if (end.end > end.begin && slice(s.text, end) == name->second) {
-                a.edits.push_back({end, replacement->second});
-            }
-        }
-        out.push_back(std::move(a));
     }
     return out;
 }
@@ -407,9 +408,9 @@ std::vector<Symbol> Features::documentSymbols(const Snapshot& s) {
     for (const int top : o.elements()[static_cast<std::size_t>(o.roots().front())].children) {
         Symbol section = symbol(top, Symbol::Kind::Section);
         const auto& children = o.elements()[static_cast<std::size_t>(top)].children;
-        if (section.name == "ReportSet") {
+        if (section.name == kolt::detail::elements::ReportSet) {
             section.detail = count(children.size(), "report");
-        } else if (section.name == "OptionLists") {
+        } else if (section.name == kolt::detail::elements::OptionLists) {
             for (const int g : children) {
                 Symbol group = symbol(g, Symbol::Kind::Group);
                 const auto& lists = o.elements()[static_cast<std::size_t>(g)].children;

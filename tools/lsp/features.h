@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,9 +43,6 @@ struct Diagnostic {
     std::string message; // one line, naming its subject
     std::string hint;    // "" for none
     std::vector<Related> related;
-    // Sent to the client and handed back with a code action request: what a quick fix
-    // needs ("name" and "replacement" for a rename). Strings only.
-    std::map<std::string, std::string> data;
 };
 
 struct TextEdit {
@@ -60,7 +57,7 @@ struct CompletionItem {
     std::string detail;        // one line
     std::string documentation; // Markdown
     TextEdit edit;             // replaces what is typed of the name at the cursor
-    bool snippet = false;      // edit.newText holds $1 ... placeholders
+    bool snippet = false;      // edit.newText holds $1 ... placeholders, indented as it stands
 };
 
 struct Completion {
@@ -79,6 +76,7 @@ struct CodeAction {
     std::vector<Diagnostic> diagnostics; // those it fixes
     std::vector<TextEdit> edits;         // on the snapshot's document
     bool preferred = false;
+    std::string disabled; // why it cannot be made here ("" when it can): the title says what to do
 };
 
 struct Symbol {
@@ -96,22 +94,35 @@ struct ClientSupport {
     bool snippets = false;
 };
 
-// Today's engine behind the five features. Calls never throw for any text or offset (an
-// offset past the end means the end); results are for the snapshot given.
+// The five features, on the check engine of kolt-settings check (tools/support/check.h)
+// and the vocabulary tables. Calls throw nothing but std::bad_alloc, for any text or
+// offset (an offset past the end means the end); results are for the snapshot given.
 class Features {
 public:
+    Features();
+    ~Features();
+    Features(const Features&) = delete;
+    Features& operator=(const Features&) = delete;
+
     void setClientSupport(const ClientSupport& support) { _client = support; }
 
+    // What `kolt-settings check` finds in the document alone, in its order.
     std::vector<Diagnostic> diagnostics(const Snapshot& s);
     Completion completion(const Snapshot& s, std::size_t offset);
     std::optional<Hover> hover(const Snapshot& s, std::size_t offset);
-    // Fixes for the diagnostics the client shows in `range` (handed back with their data).
+    // Quick fixes for the server's diagnostics of this text that touch `range` or are
+    // among those the client hands back (matched by code and span).
     std::vector<CodeAction> codeActions(const Snapshot& s, Span range,
                                         const std::vector<Diagnostic>& diagnostics);
     std::vector<Symbol> documentSymbols(const Snapshot& s);
 
 private:
+    struct Checked;
+    // The findings of the last text checked, for the code actions that follow.
+    const Checked& check(const Snapshot& s);
+
     ClientSupport _client;
+    std::unique_ptr<Checked> _last;
 };
 
 } // namespace kolt::lsp

@@ -12,10 +12,6 @@ bool nameStart(char c) {
     return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u >= 0x80;
 }
 
-bool nameChar(char c) {
-    return nameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
 bool space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -42,7 +38,7 @@ private:
     }
 
     std::size_t nameEnd(std::size_t from) const {
-        while (from < _t.size() && nameChar(_t[from])) {
+        while (from < _t.size() && isNameByte(_t[from])) {
             ++from;
         }
         return from;
@@ -190,6 +186,26 @@ private:
 };
 
 } // namespace
+
+bool isNameByte(char c) noexcept {
+    return nameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+std::size_t lineBegin(std::string_view text, std::size_t at) {
+    while (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') {
+        --at;
+    }
+    return at;
+}
+
+std::string indentOf(std::string_view text, std::size_t at) {
+    const std::size_t begin = lineBegin(text, at);
+    std::size_t end = begin;
+    while (end < text.size() && (text[end] == ' ' || text[end] == '\t')) {
+        ++end;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
 
 Outline::Outline(std::string_view text) : _text(text) {
     Scanner(text, _elements, _roots).run();

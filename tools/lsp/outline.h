@@ -6,10 +6,29 @@
 
 #include "features.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace kolt::lsp {
+
+// A byte that may stand in an XML name (any byte of a character beyond ASCII counts).
+bool isNameByte(char c) noexcept;
+
+inline std::string_view slice(std::string_view text, Span s) {
+    return s.begin <= s.end && s.end <= text.size() ? text.substr(s.begin, s.end - s.begin)
+                                                    : std::string_view();
+}
+
+// Whether `offset` is in `s` or at either end of it.
+inline bool within(std::size_t offset, Span s) {
+    return s.begin <= offset && offset <= s.end;
+}
+
+// Where the line of `at` begins (lines end at LF, CR LF or CR).
+std::size_t lineBegin(std::string_view text, std::size_t at);
+// The blanks that begin the line of `at`.
+std::string indentOf(std::string_view text, std::size_t at);
 
 struct OutlineAttribute {
     Span name;

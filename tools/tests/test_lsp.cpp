@@ -59,63 +59,237 @@ std::pair<std::string, std::size_t> cursor(std::string text) {
     return {text, at};
 }
 
-std::vector<std::string> labels(const std::string& marked) {
+std::string covered(const std::string& text, kolt::lsp::Span s) {
+    return "'" + text.substr(s.begin, s.end - s.begin) + "'";
+}
+
+// Each diagnostic as its code ("?" after a warning's) and the text its range covers;
+// related places after "->".
+std::string diagnosed(const std::string& text) {
+    std::string out;
+    for (const auto& d : kolt::lsp::Features().diagnostics({"file:///d", 1, text})) {
+        out += (out.empty() ? "" : " ") + d.code + (d.severity == kolt::lsp::Severity::Warning ? "? " : " ") +
+               covered(text, d.span);
+        for (const auto& r : d.related) {
+            out += " -> " + covered(text, r.span);
+        }
+    }
+    return out;
+}
+
+TEST(LspFeatures, DiagnosticsCoverWhatTheyAreAbout) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"<S><OptionLists><Global_OptionLists><Macro2Expnd/></Global_OptionLists></OptionLists></S>",
+         "KS007 'Macro2Expnd'"},
+        {"<S><ReportSet><Report MessageName='m' Activate='True'/></ReportSet></S>",
+         "KS011 'Activate='True''"},
+        {"<S><RunType Bogus='1'/></S>", "KS006 'Bogus'"},
+        {"<S>&nbsp;&#0;</S>", "KX005 '&nbsp;' KX008 '&#0;'"},
+        {"<S><A></B></S>", "KT003 'B' KX002 'B'"},
+        {"<S><A>\n", "KT003 'A' KX002 'A'"},
+        {"<S><OptionLists><Global_OptionLists><Macro2Expand><Macro>A</Macro>\n<Macro>A</Macro>"
+         "</Macro2Expand></Global_OptionLists></OptionLists></S>",
+         "KW006? 'Macro' -> 'Macro'"},
+        {"<?xml version='1.0' encoding='ISO-8859-1'?><S><Bogus/></S>", "KS001 ''"}, // converted: no place
+    };
+    for (const auto& [xml, expected] : rows) {
+        EXPECT_EQ(diagnosed(xml), expected) << xml;
+    }
+}
+
+// The document with the quick fix of `title` applied, or "disabled"; the fix must take
+// its diagnostic away.
+std::string fixed(const std::string& text, const std::string& title) {
+    kolt::lsp::Features features;
+    const kolt::lsp::Snapshot s{"file:///f", 1, text};
+    for (const auto& a : features.codeActions(s, {0, text.size()}, {})) {
+        if (a.title != title) {
+            continue;
+        }
+        if (!a.disabled.empty()) {
+            return "disabled";
+        }
+        std::string out = text;
+        auto edits = a.edits;
+        std::sort(edits.begin(), edits.end(),
+                  [](const auto& x, const auto& y) { return x.span.begin > y.span.begin; });
+        for (const auto& e : edits) {
+            out.replace(e.span.begin, e.span.end - e.span.begin, e.newText);
+        }
+        for (const auto& d : features.diagnostics({"file:///f", 2, out})) {
+            EXPECT_NE(d.code, a.diagnostics.at(0).code) << out; // fixed
+        }
+        return out;
+    }
+    return "no such action";
+}
+
+#define LISTS(content) "<S><OptionLists>" content "</OptionLists></S>"
+
+TEST(LspFeatures, QuickFixesMakeTheirDiagnosticGo) {
+    struct Row {
+        const char* xml;
+        const char* title;
+        const char* fixed; // "disabled": offered, but only to say what to do
+    };
+    const Row rows[] = {
+        {LISTS("<Global_OptionLists><Macro2Expnd><Macro>A</Macro></Macro2Expnd></Global_OptionLists>"),
+         "Rename 'Macro2Expnd' to 'Macro2Expand'",
+         LISTS("<Global_OptionLists><Macro2Expand><Macro>A</Macro></Macro2Expand></Global_OptionLists>")},
+        {"<S><RunType TypeOfrun='Check'/></S>", "Rename 'TypeOfrun' to 'TypeOfRun'",
+         "<S><RunType TypeOfRun='Check'/></S>"},
+        {"<S><ReportSet><Report MessageName='m' Activate='True'/></ReportSet></S>",
+         "Replace 'True' with 'true'",
+         "<S><ReportSet><Report MessageName='m' Activate='true'/></ReportSet></S>"},
+        {LISTS(
+             "<EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection><ClassName>C</ClassName>"
+             "<ClassUseSet><ClassUse use='Nw' prohibited='true'/></ClassUseSet></ClassDetection>"
+             "</EntityDetection_Classes></EntityDetection_OptionLists>"),
+         "Replace 'Nw' with 'New'",
+         LISTS(
+             "<EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection><ClassName>C</ClassName>"
+             "<ClassUseSet><ClassUse use='New' prohibited='true'/></ClassUseSet></ClassDetection>"
+             "</EntityDetection_Classes></EntityDetection_OptionLists>")},
+        {"<S>\n  <OptionLists>\n    <Various_OptionLists>\n      "
+         "<Macro2Expand><Macro>A</Macro></Macro2Expand>\n"
+         "    </Various_OptionLists>\n    <Global_OptionLists>\n    </Global_OptionLists>\n  "
+         "</OptionLists>\n</S>",
+         "Move 'Macro2Expand' into 'Global_OptionLists'",
+         "<S>\n  <OptionLists>\n    <Various_OptionLists>\n    </Various_OptionLists>\n    "
+         "<Global_OptionLists>\n"
+         "      <Macro2Expand><Macro>A</Macro></Macro2Expand>\n    </Global_OptionLists>\n  "
+         "</OptionLists>\n</S>"},
+        {"<S>\n <OptionLists>\n  <Various_OptionLists>\n   <Macro2Expand>\n    <Macro>A</Macro>\n   "
+         "</Macro2Expand>\n"
+         "  </Various_OptionLists>\n </OptionLists>\n</S>",
+         "Move 'Macro2Expand' into a new 'Global_OptionLists'",
+         "<S>\n <OptionLists>\n  <Various_OptionLists>\n  </Various_OptionLists>\n  <Global_OptionLists>\n"
+         "   <Macro2Expand>\n    <Macro>A</Macro>\n   </Macro2Expand>\n  </Global_OptionLists>\n "
+         "</OptionLists>\n</S>"},
+        {LISTS("<Macro2Expand><Macro>A</Macro></Macro2Expand>"),
+         "Move 'Macro2Expand' into a new 'Global_OptionLists'",
+         LISTS("<Global_OptionLists><Macro2Expand><Macro>A</Macro></Macro2Expand></Global_OptionLists>")},
+        {LISTS("<RunType TypeOfRun='Check'/>"), "Move 'RunType' into the root element",
+         "<S><OptionLists></OptionLists><RunType TypeOfRun='Check'/></S>"},
+        {LISTS("<Global_OptionLists><Macro2Expand><Call/></Macro2Expand></Global_OptionLists>"),
+         "Move 'Call' into 'LifeCycle_SafeMethodsForMCBU', 'LifeCycle_UntrustableForMCBU2', "
+         "'LifeCycle_DeleteMethods', ...",
+         "disabled"},
+        {LISTS("<SuspiciousAlloc_OptionLists><SuspiciousAlloc_Methods><CallWithSpecificArg><"
+               "MethodOrFunctionSign>f()"
+               "</MethodOrFunctionSign><SpecificArg>3rd</SpecificArg></CallWithSpecificArg></"
+               "SuspiciousAlloc_Methods>"
+               "</SuspiciousAlloc_OptionLists>"),
+         "Replace '3rd' with '3'",
+         LISTS("<SuspiciousAlloc_OptionLists><SuspiciousAlloc_Methods><CallWithSpecificArg><"
+               "MethodOrFunctionSign>f()"
+               "</MethodOrFunctionSign><SpecificArg>3</SpecificArg></CallWithSpecificArg></"
+               "SuspiciousAlloc_Methods>"
+               "</SuspiciousAlloc_OptionLists>")},
+        {LISTS("<Global_OptionLists><Macro2Expand><Macro> A </Macro></Macro2Expand></Global_OptionLists>"),
+         "Replace ' A ' with 'A'",
+         LISTS("<Global_OptionLists><Macro2Expand><Macro>A</Macro></Macro2Expand></Global_OptionLists>")},
+        {LISTS("<Global_OptionLists><Macro2Expand><Macro>&#233;t&#233;</Macro></Macro2Expand></"
+               "Global_OptionLists>"),
+         "Replace '&#233;' with '\u00e9' and 1 more",
+         LISTS("<Global_OptionLists><Macro2Expand><Macro>\u00e9t\u00e9</Macro></Macro2Expand></"
+               "Global_OptionLists>")},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(fixed(r.xml, r.title), r.fixed) << r.xml;
+    }
+}
+
+TEST(LspFeatures, QuickFixesForDiagnosticsHandedBackOnTheirLine) {
+    const std::string text = "<S>\n<RunType TypeOfrun='Check'/></S>";
+    kolt::lsp::Diagnostic shown;
+    shown.code = "KS006";
+    shown.span = {5, 5}; // some clients hand columns back in other units
+    kolt::lsp::Features features;
+    EXPECT_EQ(features.codeActions({"file:///f", 1, text}, {0, 0}, {shown}).size(), 1u);
+    EXPECT_EQ(features.codeActions({"file:///f", 1, text}, {0, 0}, {}).size(), 0u);
+}
+
+// The labels offered at the '|', or with `snippets` the text each inserts.
+std::string offered(const std::string& marked, bool snippets = false) {
     const auto [text, at] = cursor(marked);
-    std::vector<std::string> out;
-    for (const auto& item : kolt::lsp::Features().completion({"file:///c", 1, text}, at).items) {
-        out.push_back(item.label);
+    kolt::lsp::Features features;
+    features.setClientSupport({snippets});
+    std::string out;
+    for (const auto& item : features.completion({"file:///c", 1, text}, at).items) {
+        out += (out.empty() ? "" : " ") + (snippets ? item.edit.newText : item.label);
     }
     return out;
 }
 
 TEST(LspFeatures, CompletionFollowsThePlaceInTheTree) {
-    using L = std::vector<std::string>;
-    EXPECT_EQ(labels("|"), L{}); // not after "<"
-    EXPECT_EQ(labels("<|"), L{"Settings"});
-    EXPECT_EQ(labels("<S><|</S>"), (L{"RunType", "ReportSet", "OptionLists"}));
-    EXPECT_EQ(labels("<S><OptionLists><Global_OptionLists>\n <Mac|\n</Global_OptionLists>"),
-              (L{"Macro2Expand", "MacroWithSemicolon"}));
-    EXPECT_EQ(labels("<S><ReportSet><Report Activate=\"true\" |/>"), L{"MessageName"});
-    EXPECT_EQ(labels("<S><ReportSet><Report Activate=\"|\"/>"), (L{"true", "false"}));
-    EXPECT_EQ(labels("<S><ReportSet></|"), L{"ReportSet"});
+    const std::pair<const char*, const char*> rows[] = {
+        {"|", ""}, // not after "<"
+        {"<|", "Settings"},
+        {"<S><|</S>", "RunType ReportSet OptionLists"},
+        {"<S><OptionLists><Global_OptionLists>\n <Mac|\n</Global_OptionLists>",
+         "Macro2Expand MacroWithSemicolon"},
+        {"<S><ReportSet><Report Activate=\"true\" |/>", "MessageName"},
+        {"<S><ReportSet><Report Activate=\"|\"/>", "true false"},
+        {"<S><ReportSet></|", "ReportSet"},
+        {"<S><OptionLists><Various_OptionLists><ProhibitedCalls><Call><ClassName/><|",
+         "MethodOrFunctionSign"},
+        {"<S><OptionLists><LifeCycle_OptionLists><LifeCycle_SafeMethodsForMCBU><Call/><|", "Call"},
+        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_InterfacesX><InterfaceDetection>"
+         "<InterfaceUseSet><InterfaceUse use=\"|\"",
+         "Derivation MethodOrFunctionArgument DataMemberOrLocalVar CastInto IncludeOfHeader TIE "
+         "StaticMember"},
+    };
+    for (const auto& [xml, expected] : rows) {
+        EXPECT_EQ(offered(xml), expected) << xml;
+    }
 }
 
-const char* const kMisspelt =
-    "<Settings><OptionLists><Global_OptionLists>\n"
-    "<Macro2Expnd><Macro>A</Macro></Macro2Expnd>\n"
-    "</Global_OptionLists></OptionLists>\n"
-    "<ReportSet><Report MessageName=\"m\" Activate=\"True\"/></ReportSet></Settings>\n";
-
-TEST(LspFeatures, DiagnosticsPointAtTheirSubjectAndQuickFixesRename) {
-    const std::string text = kMisspelt;
-    const kolt::lsp::Snapshot s{"file:///m", 1, text};
-    kolt::lsp::Features features;
-    const auto found = features.diagnostics(s);
-    ASSERT_EQ(found.size(), 2u);
-    const auto at = [&](const kolt::lsp::Diagnostic& d) {
-        return text.substr(d.span.begin, d.span.end - d.span.begin);
+TEST(LspFeatures, SnippetsInsertWholeRecords) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"<S><OptionLists><Various_OptionLists><ProhibitedCalls>\n    <|",
+         "Call>\n        <MethodOrFunctionSign>$1</MethodOrFunctionSign>\n    </Call>"},
+        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_Classes>\n\t<Cl|",
+         "ClassDetection>\n\t\t<ClassName>$1</ClassName>\n\t\t<ClassUseSet>\n\t\t\t<ClassUse "
+         "use=\"${2|Derivation,"
+         "MethodOrFunctionArgument,DataMemberOrLocalVar,CastInto,IncludeOfHeader,New,StaticMember|}\" "
+         "prohibited=\"${3|true,false|}\"/>\n\t\t</ClassUseSet>\n\t</ClassDetection>"},
+        {"<S><ReportSet><Report |", "MessageName=\"$1\" Activate=\"${1|true,false|}\""},
     };
-    EXPECT_EQ(found[0].code + " " + at(found[0]) + ": " + found[0].hint,
-              "KS007 Macro2Expnd: did you mean 'Macro2Expand'?");
-    EXPECT_EQ(found[1].code + " " + at(found[1]), "KS011 True");
-
-    // Every fix at once, from the end of the text backwards.
-    std::vector<kolt::lsp::TextEdit> edits;
-    for (const auto& action : features.codeActions(s, {}, found)) {
-        edits.insert(edits.end(), action.edits.begin(), action.edits.end());
+    for (const auto& [xml, expected] : rows) {
+        EXPECT_EQ(offered(xml, true), expected) << xml;
     }
-    EXPECT_EQ(edits.size(), 3u); // the element's two tags and the value
-    std::sort(edits.begin(), edits.end(),
-              [](const auto& a, const auto& b) { return a.span.begin > b.span.begin; });
-    std::string fixed = text;
-    for (const auto& e : edits) {
-        fixed.replace(e.span.begin, e.span.end - e.span.begin, e.newText);
-    }
-    EXPECT_EQ(features.diagnostics({"file:///m", 2, fixed}).size(), 0u) << fixed;
+}
 
-    const auto broken = features.diagnostics({"file:///b", 1, "<Settings><A></Settings>"});
-    ASSERT_EQ(broken.size(), 1u);
-    EXPECT_EQ(broken[0].code, "KT003");
+// What the hover at the '|' covers and the first line it shows, or "none".
+std::string hovered(const std::string& marked) {
+    const auto [text, at] = cursor(marked);
+    const auto h = kolt::lsp::Features().hover({"file:///h", 1, text}, at);
+    return h ? covered(text, h->span) + " " + h->markdown.substr(0, h->markdown.find('\n')) : "none";
+}
+
+TEST(LspFeatures, HoverDescribesFromTheVocabulary) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"<S><OptionLists><Global_OptionLists><Macro2Ex|pand>",
+         "'Macro2Expand' **Macro2Expand** in `Global_OptionLists`"},
+        {"<S><OptionLists><Global_OptionLists><Macro2Expand></Macro2Ex|pand>",
+         "'Macro2Expand' **Macro2Expand** in `Global_OptionLists`"},
+        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_Cl|assesX>",
+         "'EntityDetection_ClassesX' **EntityDetection_ClassesX**, a list of `EntityDetection_Classes` "
+         "registered "
+         "under its own name"},
+        {"<S><ReportSet><Report Acti|vate=\"true\"/>",
+         "'Activate' **Activate** on `Report`: `true` or `false`"},
+        {"<S><ReportSet><Report Activate=\"tr|ue\"/>", "'true' **true**, a value of `Activate`"},
+        {"<S><ReportSet><Report Activate=\"yes|\"/>", "'yes' **Activate** on `Report`: `true` or `false`"},
+        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection><ClassUseSet>"
+         "<ClassUse use=\"N|ew\"/>",
+         "'New' **New**, a value of `use`"},
+        {"<S><Bog|us/>", "none"},
+    };
+    for (const auto& [xml, expected] : rows) {
+        EXPECT_EQ(hovered(xml), expected) << xml;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """kolt-settings lsp over a pipe: framing and JSON-RPC errors, the life cycle, edits in
-UTF-16 and UTF-8 positions, the order and debouncing of diagnostics."""
+UTF-16 and UTF-8 positions, the order and debouncing of diagnostics, and what the
+features add on the wire."""
 
 import argparse
 import sys
@@ -177,6 +178,24 @@ class Protocol(unittest.TestCase):
         self.assertIn(versions, ([1, 6], [6]))
         c.notify("textDocument/didClose", {"textDocument": {"uri": URI}})
         self.assertEqual(c.diagnostics(URI), {"uri": URI, "diagnostics": []})
+        self.assertEqual(c.finish(), 0)
+
+    def test_warnings_related_places_snippets_and_disabled_fixes(self):
+        c = self.client
+        c.initialize({"textDocument": {"completion": {"completionItem": {"snippetSupport": True}}}})
+        opened(c, "<S><OptionLists><Global_OptionLists><Macro2Expand><Call/></Macro2Expand>\n"
+                  "<Macro2Expand><Macro>A</Macro><Macro>A</Macro></Macro2Expand></Global_OptionLists></OptionLists></S>")
+        found = {d["code"]: d for d in c.diagnostics(URI, 1)["diagnostics"]}
+        self.assertEqual(found["KW006"]["severity"], 2)
+        self.assertEqual(found["KW006"]["relatedInformation"][0]["location"]["range"]["start"],
+                         {"line": 1, "character": 15})
+        [action] = c.request("textDocument/codeAction", dict(hover(0, 0), range=found["KS007"]["range"],
+                                                            context={"diagnostics": []}))["result"]
+        self.assertIn("reason", action["disabled"])
+        change(c, 2, (1, 46, 1, 46, "<"))
+        [item] = c.request("textDocument/completion", hover(1, 47))["result"]["items"]
+        self.assertEqual((item["insertTextFormat"], item["insertTextMode"], item["textEdit"]["newText"]),
+                         (2, 1, "Macro>$1</Macro>"))
         self.assertEqual(c.finish(), 0)
 
 

@@ -51,7 +51,8 @@ local function current_diagnostics(label)
   end
   for _, d in ipairs(shown) do
     local line = vim.api.nvim_buf_get_lines(buf, d.lnum, d.lnum + 1, false)[1]
-    say('%s: line %d "%s" %s %s', label, d.lnum + 1, line:sub(d.col + 1, d.end_col), d.code, d.message)
+    say('%s: line %d "%s" %s %s %s', label, d.lnum + 1, line:sub(d.col + 1, d.end_col),
+      vim.diagnostic.severity[d.severity], d.code, d.message)
   end
   return shown
 end

@@ -68,6 +68,19 @@ int guarded(LoadState& state, Load load) noexcept {
     }
 }
 
+// Parses with `parse`, walks the root with `walk` while the parser gives positions,
+// then locates a parse failure.
+template <class Parse, class Walk>
+int parseAndWalk(LoadState& state, Parse parse, Walk walk) {
+    RUVXMLParser parser;
+    parser.KeepLineIndex(state.keepsPositions());
+    const GAXXMLNode root = parse(parser);
+    ParserScope scope(state.parser, &parser);
+    const int result = walk(root, parser.GetStatus());
+    locateParseError(state.report, parser.GetErrorOffset(), parse);
+    return result;
+}
+
 } // namespace
 
 int koltSettingManager::loadFromXmlFile(const char* path) noexcept {
@@ -78,14 +91,9 @@ int koltSettingManager::loadFromXmlFile(const char* path) noexcept {
             state.report.outcome = koltLoadReport::NotAFile;
             return 1;
         }
-        RUVXMLParser parser;
-        parser.KeepLineIndex(state.keepsPositions());
-        const GAXXMLNode root = parser.LoadFromFile(path);
-        ParserScope scope(state.parser, &parser);
-        const int result = walkDocument(root, parser.GetStatus());
-        locateParseError(state.report, parser.GetErrorOffset(),
-                         [path](RUVXMLParser& p) { p.LoadFromFile(path); });
-        return result;
+        return parseAndWalk(
+            state, [path](RUVXMLParser& p) { return p.LoadFromFile(path); },
+            [this](GAXXMLNode root, int status) { return walkDocument(root, status); });
     });
 }
 
@@ -94,14 +102,9 @@ int koltSettingManager::loadFromXmlMemory(const void* data, std::size_t size,
     LoadState& state = *_state;
     return guarded(state, [&] {
         state.start(documentName);
-        RUVXMLParser parser;
-        parser.KeepLineIndex(state.keepsPositions());
-        const GAXXMLNode root = parser.LoadFromMemory(data, size);
-        ParserScope scope(state.parser, &parser);
-        const int result = walkDocument(root, parser.GetStatus());
-        locateParseError(state.report, parser.GetErrorOffset(),
-                         [data, size](RUVXMLParser& p) { p.LoadFromMemory(data, size); });
-        return result;
+        return parseAndWalk(
+            state, [data, size](RUVXMLParser& p) { return p.LoadFromMemory(data, size); },
+            [this](GAXXMLNode root, int status) { return walkDocument(root, status); });
     });
 }
 

@@ -449,22 +449,6 @@ struct KeepPositions : koltDiagnosticObserver {
     void onDiagnostic(const koltDiagnostic&) override {}
 };
 
-// The library's text dump, each line made safe for a terminal: the library escapes
-// control bytes its own way in texts, but not C1 controls, bytes that are not UTF-8 or
-// CI log commands, nor anything in names.
-void printTextDump(const koltSettingManager& manager, const kolt::tool::Origins* origins) {
-    std::ostringstream text;
-    if (origins) {
-        kolt::tool::writeTextDump(manager, text, *origins);
-    } else {
-        koltDumpText(manager, text);
-    }
-    std::istringstream lines(text.str());
-    for (std::string line; std::getline(lines, line);) {
-        std::cout << kolt::tool::escapeForLine(line, true, false) << '\n';
-    }
-}
-
 // The XML dump, written only when a strict parser takes it.
 int printXmlDump(const koltSettingManager& manager, const kolt::tool::Origins* origins) {
     std::ostringstream xml;
@@ -504,7 +488,7 @@ int dump(const Options& o) {
     }
     switch (o.dumpForm) {
     case DumpForm::Text:
-        printTextDump(manager, shown);
+        kolt::tool::writeTextDump(manager, std::cout, shown);
         break;
     case DumpForm::Json:
         kolt::tool::writeJsonDump(manager, std::cout, shown);

@@ -12,6 +12,11 @@ namespace kolt::tool {
 
 class Origins;
 
+// The text dump of the library (koltDumpText), each line made safe for a terminal. With
+// `origins`, each line that stands for a run setting, a report, a list or an item ends
+// with "  (from FILE:LINE:COLUMN)".
+void writeTextDump(const koltSettingManager& manager, std::ostream& out, const Origins* origins = nullptr);
+
 // The document described in docs/kolt-settings.md: run settings, active reports and
 // every registered list by registry, in registration order.
 // With `origins`, each list also has "origin" and "origins" (one per item), and the

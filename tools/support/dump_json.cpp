@@ -106,35 +106,26 @@ void writeJsonDump(const koltSettingManager& m, std::ostream& out, const Origins
     }
     writeLists<GAXListValGAXString>(json, m, Registry::Strings, "items", origins,
                                     [&](const GAXString& s) { json.value(std::string_view(s.str())); });
-    writeLists<GAXListPtrCallWithSpecificArg>(json, m, Registry::CallsWithSpecificArg, "records", origins,
-                                              [&](const CallWithSpecificArg* r) {
-                                                  json.beginObject()
-                                                      .key("className")
-                                                      .value(r->className)
-                                                      .key("methodOrFunctionSign")
-                                                      .value(r->methodOrFunctionSign)
-                                                      .key("specificArg")
-                                                      .value(static_cast<std::int64_t>(r->specificArg))
-                                                      .endObject();
-                                              });
+    // The fields of every call record, between those of its kind.
+    const auto call = [&](const char* className, const char* signature) {
+        json.key("className").value(className).key("methodOrFunctionSign").value(signature);
+    };
+    writeLists<GAXListPtrCallWithSpecificArg>(
+        json, m, Registry::CallsWithSpecificArg, "records", origins, [&](const CallWithSpecificArg* r) {
+            json.beginObject();
+            call(r->className, r->methodOrFunctionSign);
+            json.key("specificArg").value(static_cast<std::int64_t>(r->specificArg)).endObject();
+        });
     writeLists<GAXListPtrCall>(json, m, Registry::Calls, "records", origins, [&](const Call* r) {
-        json.beginObject()
-            .key("className")
-            .value(r->className)
-            .key("methodOrFunctionSign")
-            .value(r->methodOrFunctionSign)
-            .endObject();
+        json.beginObject();
+        call(r->className, r->methodOrFunctionSign);
+        json.endObject();
     });
     writeLists<GAXListPtrCallDeclaration>(json, m, Registry::CallDeclarations, "records", origins,
                                           [&](const CallDeclaration* r) {
-                                              json.beginObject()
-                                                  .key("frameworkName")
-                                                  .value(r->frameworkName)
-                                                  .key("className")
-                                                  .value(r->className)
-                                                  .key("methodOrFunctionSign")
-                                                  .value(r->methodOrFunctionSign)
-                                                  .endObject();
+                                              json.beginObject().key("frameworkName").value(r->frameworkName);
+                                              call(r->className, r->methodOrFunctionSign);
+                                              json.endObject();
                                           });
     writeLists<GAXListPtrkoltEntityDetection>(json, m, Registry::Detections, "rules", origins,
                                               [&](const koltEntityDetection* r) { writeRule(json, r); });

@@ -1,5 +1,6 @@
 // Origins of what a manager registered, from its registration observer.
 #include "origins.h"
+#include "dump_formats.h"
 #include "escape.h"
 
 #include <koltSettings/settings/dump.h>
@@ -197,9 +198,7 @@ Where Origins::runSetting(const std::string& attribute) const {
     return it == _runSettings.end() ? Where() : where(it->second);
 }
 
-namespace {
-
-int listSize(Registry r, const void* list) {
+int listSize(Registry r, const void* list) noexcept {
     if (!list) {
         return 0;
     }
@@ -218,33 +217,35 @@ int listSize(Registry r, const void* list) {
     return static_cast<const GAXListPtrkoltEntityDetection*>(list)->Size();
 }
 
-} // namespace
-
-void writeTextDump(const koltSettingManager& m, std::ostream& out, const Origins& origins) {
+void writeTextDump(const koltSettingManager& m, std::ostream& out, const Origins* origins) {
     std::ostringstream text;
     koltDumpText(m, text);
-    // One entry per line of the text dump, in its order.
-    std::vector<Where> notes{origins.runSetting("TypeOfRun"), origins.runSetting("ReportTestFw"), {}};
-    for (int i = 0; i < m.activeReports().Size(); ++i) {
-        notes.push_back(origins.report(i));
-    }
-    for (const Registry r : kRegistries) {
-        const TAIndex& registry = registryOf(m, r);
-        for (int i = 0; i < registry.Size(); ++i) {
-            notes.push_back(origins.list(r, i));
-            for (int pos = 1; pos <= listSize(r, registry.GetValue(i)); ++pos) {
-                notes.push_back(origins.item(r, i, pos));
+    // With origins, one entry per line of the text dump, in its order.
+    std::vector<Where> notes;
+    if (origins) {
+        notes = {origins->runSetting("TypeOfRun"), origins->runSetting("ReportTestFw"), {}};
+        for (int i = 0; i < m.activeReports().Size(); ++i) {
+            notes.push_back(origins->report(i));
+        }
+        for (const Registry r : kRegistries) {
+            const TAIndex& registry = registryOf(m, r);
+            for (int i = 0; i < registry.Size(); ++i) {
+                notes.push_back(origins->list(r, i));
+                for (int pos = 1; pos <= listSize(r, registry.GetValue(i)); ++pos) {
+                    notes.push_back(origins->item(r, i, pos));
+                }
             }
         }
     }
     std::istringstream lines(text.str());
     std::size_t n = 0;
     for (std::string line; std::getline(lines, line); ++n) {
-        out << line;
         if (n < notes.size() && notes[n].known()) {
-            out << "  (from " << notes[n].text() << ")";
+            line += "  (from " + notes[n].text() + ")";
         }
-        out << '\n';
+        // The library escapes control bytes its own way in texts, but not C1 controls,
+        // bytes that are not UTF-8 or CI log commands, nor anything in names.
+        out << escapeForLine(line, true, false) << '\n';
     }
 }
 

@@ -94,9 +94,8 @@ private:
     int _lastIndex = -1;
 };
 
-// The text dump of the library (koltDumpText), each line that stands for a run setting,
-// a report, a list or an item followed by "  (from FILE:LINE:COLUMN)".
-void writeTextDump(const koltSettingManager& manager, std::ostream& out, const Origins& origins);
+// The number of items of `list`, a list of `registry` (0 for none).
+int listSize(Registry registry, const void* list) noexcept;
 
 } // namespace kolt::tool
 

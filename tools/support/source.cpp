@@ -39,10 +39,6 @@ bool isContinuation(char c) noexcept {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-bool isBlank(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 } // namespace
 
 Source::Source(std::string_view bytes) : _bytes(bytes), _utf8(readAsUtf8(bytes)) {

@@ -10,6 +10,11 @@
 
 namespace kolt::tool {
 
+// XML white space: space, tab, CR, LF.
+constexpr bool isBlank(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 // A range of bytes, [begin, end).
 struct Span {
     std::size_t begin = 0;

@@ -2,6 +2,7 @@
 // registered, entry by entry.
 #include "warnings.h"
 #include "escape.h"
+#include "origins.h"
 
 #include "host/text.h"
 #include "host/walk.h"
@@ -28,9 +29,6 @@ namespace attributes = kolt::detail::attributes;
 namespace elements = kolt::detail::elements;
 namespace values = kolt::detail::values;
 
-// The manager's registries of lists.
-enum class Registry : char { Strings, CallsWithArg, Calls, Declarations, Rules };
-
 // Where something was, in one of the documents checked in turn.
 struct Place {
     std::size_t file = 0;
@@ -38,10 +36,6 @@ struct Place {
     int line = 0;
     int column = 0;
 };
-
-bool isBlank(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 std::string quoted(std::string_view text) {
     return "'" + std::string(text) + "'";
@@ -390,13 +384,13 @@ struct WarningScan::Walk {
                 listElement(list, Registry::Strings, row->kind, row->item);
                 break;
             case ListKind::CallsWithSpecificArg:
-                listElement(list, Registry::CallsWithArg, row->kind, elements::CallWithSpecificArg);
+                listElement(list, Registry::CallsWithSpecificArg, row->kind, elements::CallWithSpecificArg);
                 break;
             case ListKind::Calls:
                 listElement(list, Registry::Calls, row->kind, elements::Call);
                 break;
             case ListKind::CallDeclarations:
-                listElement(list, Registry::Declarations, row->kind, elements::CallDeclaration);
+                listElement(list, Registry::CallDeclarations, row->kind, elements::CallDeclaration);
                 break;
             case ListKind::CallsOrDeclarations: {
                 void* cookie = list.GetFirstNode();
@@ -404,7 +398,7 @@ struct WarningScan::Walk {
                 if (!first) {
                     emptyList(list, " is empty and registers no list");
                 } else if (sameText(first, row->item)) {
-                    listElement(list, Registry::Declarations, ListKind::CallDeclarations,
+                    listElement(list, Registry::CallDeclarations, ListKind::CallDeclarations,
                                 elements::CallDeclaration);
                 } else {
                     listElement(list, Registry::Calls, ListKind::Calls, elements::Call);
@@ -412,7 +406,7 @@ struct WarningScan::Walk {
                 break;
             }
             default: // the four kinds of rules
-                listElement(list, Registry::Rules, row->kind, nameOf(ruleRow(row->kind).rule));
+                listElement(list, Registry::Detections, row->kind, nameOf(ruleRow(row->kind).rule));
                 break;
             }
         });
@@ -473,21 +467,9 @@ struct WarningScan::Walk {
     // --- What the load registered ------------------------------------------------------
 
     static int sizeOf(const koltSettingManager& m, const List& list) {
-        const char* name = list.name.c_str();
-        switch (list.registry) {
-        case Registry::Strings:
-            return m.getGAXListOfGAXString(name) ? m.getGAXListOfGAXString(name)->Size() : 0;
-        case Registry::CallsWithArg:
-            return m.getGAXListOfCallWithSpecificArg(name) ? m.getGAXListOfCallWithSpecificArg(name)->Size()
-                                                           : 0;
-        case Registry::Calls:
-            return m.getGAXListOfCall(name) ? m.getGAXListOfCall(name)->Size() : 0;
-        case Registry::Declarations:
-            return m.getGAXListOfCallDeclaration(name) ? m.getGAXListOfCallDeclaration(name)->Size() : 0;
-        case Registry::Rules:
-            return m.getGAXListOfEntityDetection(name) ? m.getGAXListOfEntityDetection(name)->Size() : 0;
-        }
-        return 0;
+        const TAIndex& registry = registryOf(m, list.registry);
+        const int index = registry.IsIn(list.name.c_str());
+        return index < 0 ? 0 : listSize(list.registry, registry.GetValue(index));
     }
 
     // A text the loader stores, where the parser read it, and what it stored.
@@ -678,7 +660,7 @@ struct WarningScan::Walk {
                 checkRepeated(list, entry, item.str(), quoted(item.str()), item.str());
                 break;
             }
-            case Registry::CallsWithArg: {
+            case Registry::CallsWithSpecificArg: {
                 const CallWithSpecificArg& r = *(*m.getGAXListOfCallWithSpecificArg(name))[pos];
                 checkRecord(list, entry, r.className, r.methodOrFunctionSign, nullptr,
                             "/" + std::to_string(r.specificArg));
@@ -690,12 +672,12 @@ struct WarningScan::Walk {
                 checkRecord(list, entry, r.className, r.methodOrFunctionSign, nullptr, "");
                 break;
             }
-            case Registry::Declarations: {
+            case Registry::CallDeclarations: {
                 const CallDeclaration& r = *(*m.getGAXListOfCallDeclaration(name))[pos];
                 checkRecord(list, entry, r.className, r.methodOrFunctionSign, r.frameworkName, "");
                 break;
             }
-            case Registry::Rules:
+            case Registry::Detections:
                 checkRule(list, entry, *(*m.getGAXListOfEntityDetection(name))[pos]);
                 break;
             }

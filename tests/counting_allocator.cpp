@@ -2,6 +2,8 @@
 // them: under valgrind every call must reach the same pair.
 #include "counting_allocator.h"
 
+#include <pugixml.hpp>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -15,6 +17,14 @@ std::atomic<std::size_t> gAllocations{0};
 
 // A header before each block remembers its size.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+// pugixml counted too, from before any document is parsed: it must free with the
+// function it allocated with.
+struct CountPugixml {
+    CountPugixml() {
+        pugi::set_memory_management_functions(kolt::test::countedAlloc, kolt::test::countedFree);
+    }
+} gCountPugixml;
 
 } // namespace
 

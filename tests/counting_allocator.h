@@ -1,7 +1,7 @@
 // Counting of the bytes held through operator new, which the binary linking
-// counting_allocator.cpp replaces, and through countedAlloc; and allocations made to
-// fail on purpose. Under valgrind, which puts its own operator new in place, only
-// countedAlloc's blocks are counted, and only they can be made to fail.
+// counting_allocator.cpp replaces, and through countedAlloc, which it makes pugixml's
+// allocator; and allocations made to fail on purpose. Under valgrind, which puts its own operator new in
+// place, only countedAlloc's blocks are counted, and only they can be made to fail.
 #ifndef KOLTSETTINGS_TESTS_COUNTING_ALLOCATOR_H
 #define KOLTSETTINGS_TESTS_COUNTING_ALLOCATOR_H
 

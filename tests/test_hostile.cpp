@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <pugixml.hpp>
-
 #include <cctype>
 #include <cstdio>
 #include <streambuf>
@@ -22,14 +20,6 @@ namespace {
 using kolt::test::optionList;
 using kolt::test::repeat;
 using kolt::test::settings;
-
-// Installed before any document is parsed: pugixml must free with the function it
-// allocated with.
-struct CountPugixml {
-    CountPugixml() {
-        pugi::set_memory_management_functions(kolt::test::countedAlloc, kolt::test::countedFree);
-    }
-} gCountPugixml;
 
 // Linear memory: this many bytes per input byte, plus a constant. pugixml's tree costs
 // about 64 bytes per element and 40 per attribute, so `<a/>` floods are the worst case.

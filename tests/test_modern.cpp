@@ -40,7 +40,12 @@ TEST(ModernLoad, ResultsTellEveryOutcome) {
         {"problems", settings("<ReportSet a='1'/><Stray/>"), "", O::Stopped, 2, "", 0, 0},
         {"malformed", "<Settings>\n  <RunType>\n</Settings>\n", "", O::Malformed, 0,
          "Start-end tags mismatch", 3, 3},
+        {"bad attribute", "<Settings>\n<RunType TypeOfRun=Check/></Settings>", "", O::Malformed, 0,
+         "Error parsing element attribute", 2, 20},
+        {"two roots", "<Settings/>\n\n<Settings/>", "", O::Malformed, 0, "More than one top-level element", 3,
+         2},
         {"not XML", "just words", "", O::Malformed, 0, "No document element found", 1, 10},
+        {"empty", "", "", O::Malformed, 0, "No document element found", 1, 1},
         {"missing", "", dir.path() + "/missing.xml", O::NotAFile, 0, "", 0, 0},
         {"NUL in path", "", dir.path() + std::string("/a\0b", 4), O::NotAFile, 0, "", 0, 0},
     };

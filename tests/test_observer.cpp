@@ -211,31 +211,4 @@ TEST(Observer, RegistrationsNameTheirElement) {
                                   }));
 }
 
-TEST(LoadReport, MalformedDocumentsTellWhereParsingFailed) {
-    const struct {
-        const char* xml;
-        const char* description;
-        int line;
-        int column;
-    } rows[] = {
-        {"<Settings>\n  <RunType>\n</Settings>\n", "Start-end tags mismatch", 3, 3},
-        {"<Settings>\n<RunType TypeOfRun=Check/></Settings>", "Error parsing element attribute", 2, 20},
-        {"<Settings/>\n\n<Settings/>", "More than one top-level element", 3, 2},
-        {"", "No document element found", 1, 1},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.xml);
-        kolt::test::Recorder recorder; // positions need an observer
-        const auto observed = kolt::test::loadXml(row.xml, &recorder);
-        EXPECT_EQ(observed.err, "");
-        EXPECT_EQ(observed.results, std::vector<int>{0});
-        const koltLoadReport& report = observed.manager->lastLoadReport();
-        EXPECT_EQ(report.outcome, koltLoadReport::Malformed);
-        EXPECT_EQ(report.parseError, row.description);
-        EXPECT_EQ(report.parseErrorLine, row.line);
-        EXPECT_EQ(report.parseErrorColumn, row.column);
-        EXPECT_EQ(report.total, 0);
-    }
-}
-
 } // namespace

@@ -15,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -24,14 +22,6 @@
 #include <streambuf>
 
 namespace {
-
-// Installed before any document is parsed: pugixml must free with the function it
-// allocated with.
-struct CountPugixml {
-    CountPugixml() {
-        pugi::set_memory_management_functions(kolt::test::countedAlloc, kolt::test::countedFree);
-    }
-} gCountPugixml;
 
 // Diagnostics and an extra list of every kind beyond the example's: entities, a
 // prefix-matched list, a list met twice, a refused use, a rule dropped for want of a use.

@@ -49,11 +49,20 @@ TEST(Escape, MarkdownShowsEveryCharacterAsItself) {
     EXPECT_EQ(escapeForMarkdown(kEsc + "\n"), "a\\\\x1b\\[31mb\\\\x0a");
 }
 
-TEST(Escape, JsonStringsShowControls) {
+// Controls shown, UTF-8 kept where valid and each bad byte replaced.
+TEST(Escape, JsonStrings) {
     const struct {
         std::string text;
         std::string json;
     } rows[] = {
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {"\n\t\r\x01\x1f", "\"\\n\\t\\r\\u0001\\u001f\""},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
+        {"bad \xE9 byte", "\"bad \\ufffd byte\""},
+        {"cut \xE2\x82", "\"cut \\ufffd\\ufffd\""},
+        {"overlong \xC0\xAF", "\"overlong \\ufffd\\ufffd\""},
+        {"surrogate \xED\xA0\x80", "\"surrogate \\ufffd\\ufffd\\ufffd\""},
+        {std::string("nul\0in", 6), "\"nul\\u0000in\""},
         {kEsc, "\"a\\u001b[31mb\""},
         {"del\x7F", "\"del\\u007f\""},
         {kC1, "\"csi\\u009b2J\""},

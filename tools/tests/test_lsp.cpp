@@ -43,15 +43,6 @@ TEST(LspPositions, EveryEncodingLineEndAndClamp) {
     EXPECT_EQ(lines.position(kText, 10, Encoding::Utf16), (Position{0, 6})); // between "\r" and "\n"
 }
 
-TEST(LspPositions, EditsApplyInTurn) {
-    kolt::lsp::Document d("file:///x", 1, kText);
-    d.change(kolt::lsp::Range{{0, 1}, {0, 4}}, "b", Encoding::Utf16); // é and the emoji
-    d.change(kolt::lsp::Range{{1, 3}, {0, 0}}, "!", Encoding::Utf16); // end before start: empty
-    EXPECT_EQ(d.text(), "ab\xFFz\r\nsec!ond\rthird\n");
-    d.change(std::nullopt, "new", Encoding::Utf16);
-    EXPECT_EQ(d.text(), "new");
-}
-
 // The document without its '|', and where the '|' was.
 std::pair<std::string, std::size_t> cursor(std::string text) {
     const std::size_t at = text.find('|');
@@ -125,31 +116,46 @@ std::string fixed(const std::string& text, const std::string& title) {
 }
 
 #define LISTS(content) "<S><OptionLists>" content "</OptionLists></S>"
+#define GLOBAL(content) LISTS("<Global_OptionLists>" content "</Global_OptionLists>")
+
+// `text` with every `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
 
 TEST(LspFeatures, QuickFixesMakeTheirDiagnosticGo) {
     struct Row {
-        const char* xml;
+        std::string xml;
         const char* title;
-        const char* fixed; // "disabled": offered, but only to say what to do
+        std::string fixed; // "disabled": offered, but only to say what to do
     };
+    const auto swap = [](const std::string& xml, const char* title, const char* from, const char* to) {
+        return Row{xml, title, replaced(xml, from, to)};
+    };
+    const std::string uses =
+        LISTS("<EntityDetection_OptionLists><EntityDetection_Classess><ClassDetection>"
+              "<ClassName>C</ClassName><ClassUseSet><ClassUse use='Nw' prohibited='true'/>"
+              "</ClassUseSet></ClassDetection></EntityDetection_Classess>"
+              "</EntityDetection_OptionLists>");
     const Row rows[] = {
-        {LISTS("<Global_OptionLists><Macro2Expnd><Macro>A</Macro></Macro2Expnd></Global_OptionLists>"),
-         "Rename 'Macro2Expnd' to 'Macro2Expand'",
-         LISTS("<Global_OptionLists><Macro2Expand><Macro>A</Macro></Macro2Expand></Global_OptionLists>")},
-        {"<S><RunType TypeOfrun='Check'/></S>", "Rename 'TypeOfrun' to 'TypeOfRun'",
-         "<S><RunType TypeOfRun='Check'/></S>"},
-        {"<S><ReportSet><Report MessageName='m' Activate='True'/></ReportSet></S>",
-         "Replace 'True' with 'true'",
-         "<S><ReportSet><Report MessageName='m' Activate='true'/></ReportSet></S>"},
-        {LISTS(
-             "<EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection><ClassName>C</ClassName>"
-             "<ClassUseSet><ClassUse use='Nw' prohibited='true'/></ClassUseSet></ClassDetection>"
-             "</EntityDetection_Classes></EntityDetection_OptionLists>"),
-         "Replace 'Nw' with 'New'",
-         LISTS(
-             "<EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection><ClassName>C</ClassName>"
-             "<ClassUseSet><ClassUse use='New' prohibited='true'/></ClassUseSet></ClassDetection>"
-             "</EntityDetection_Classes></EntityDetection_OptionLists>")},
+        swap(GLOBAL("<Macro2Expnd><Macro>A</Macro></Macro2Expnd>"), "Rename 'Macro2Expnd' to 'Macro2Expand'",
+             "Macro2Expnd", "Macro2Expand"),
+        swap("<S><RunType TypeOfrun='Check'/></S>", "Rename 'TypeOfrun' to 'TypeOfRun'", "run=", "Run="),
+        swap("<S><ReportSet><Report MessageName='m' Activate='True'/></ReportSet></S>",
+             "Replace 'True' with 'true'", "True", "true"),
+        swap(uses, "Replace 'Nw' with 'New'", "Nw", "New"),
+        swap(uses, "Rename 'EntityDetection_Classess' to 'EntityDetection_Classes'", "Classess", "Classes"),
+        swap(LISTS("<SuspiciousAlloc_OptionLists><SuspiciousAlloc_Methods><CallWithSpecificArg><"
+                   "MethodOrFunctionSign>"
+                   "f()</MethodOrFunctionSign><SpecificArg>3rd</SpecificArg></CallWithSpecificArg>"
+                   "</SuspiciousAlloc_Methods></SuspiciousAlloc_OptionLists>"),
+             "Replace '3rd' with '3'", "3rd", "3"),
+        swap(GLOBAL("<Macro2Expand><Macro> A </Macro></Macro2Expand>"), "Replace ' A ' with 'A'", " A ", "A"),
+        swap(GLOBAL("<Macro2Expand><Macro>&#233;t&#233;</Macro></Macro2Expand>"),
+             "Replace '&#233;' with '\u00e9' and 1 more", "&#233;", "\u00e9"),
         {"<S>\n  <OptionLists>\n    <Various_OptionLists>\n      "
          "<Macro2Expand><Macro>A</Macro></Macro2Expand>\n"
          "    </Various_OptionLists>\n    <Global_OptionLists>\n    </Global_OptionLists>\n  "
@@ -168,32 +174,13 @@ TEST(LspFeatures, QuickFixesMakeTheirDiagnosticGo) {
          "</OptionLists>\n</S>"},
         {LISTS("<Macro2Expand><Macro>A</Macro></Macro2Expand>"),
          "Move 'Macro2Expand' into a new 'Global_OptionLists'",
-         LISTS("<Global_OptionLists><Macro2Expand><Macro>A</Macro></Macro2Expand></Global_OptionLists>")},
+         GLOBAL("<Macro2Expand><Macro>A</Macro></Macro2Expand>")},
         {LISTS("<RunType TypeOfRun='Check'/>"), "Move 'RunType' into the root element",
          "<S><OptionLists></OptionLists><RunType TypeOfRun='Check'/></S>"},
-        {LISTS("<Global_OptionLists><Macro2Expand><Call/></Macro2Expand></Global_OptionLists>"),
+        {GLOBAL("<Macro2Expand><Call/></Macro2Expand>"),
          "Move 'Call' into 'LifeCycle_SafeMethodsForMCBU', 'LifeCycle_UntrustableForMCBU2', "
          "'LifeCycle_DeleteMethods', ...",
          "disabled"},
-        {LISTS("<SuspiciousAlloc_OptionLists><SuspiciousAlloc_Methods><CallWithSpecificArg><"
-               "MethodOrFunctionSign>f()"
-               "</MethodOrFunctionSign><SpecificArg>3rd</SpecificArg></CallWithSpecificArg></"
-               "SuspiciousAlloc_Methods>"
-               "</SuspiciousAlloc_OptionLists>"),
-         "Replace '3rd' with '3'",
-         LISTS("<SuspiciousAlloc_OptionLists><SuspiciousAlloc_Methods><CallWithSpecificArg><"
-               "MethodOrFunctionSign>f()"
-               "</MethodOrFunctionSign><SpecificArg>3</SpecificArg></CallWithSpecificArg></"
-               "SuspiciousAlloc_Methods>"
-               "</SuspiciousAlloc_OptionLists>")},
-        {LISTS("<Global_OptionLists><Macro2Expand><Macro> A </Macro></Macro2Expand></Global_OptionLists>"),
-         "Replace ' A ' with 'A'",
-         LISTS("<Global_OptionLists><Macro2Expand><Macro>A</Macro></Macro2Expand></Global_OptionLists>")},
-        {LISTS("<Global_OptionLists><Macro2Expand><Macro>&#233;t&#233;</Macro></Macro2Expand></"
-               "Global_OptionLists>"),
-         "Replace '&#233;' with '\u00e9' and 1 more",
-         LISTS("<Global_OptionLists><Macro2Expand><Macro>\u00e9t\u00e9</Macro></Macro2Expand></"
-               "Global_OptionLists>")},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(fixed(r.xml, r.title), r.fixed) << r.xml;

@@ -7,7 +7,6 @@
 #include "support/dump_formats.h"
 #include "support/findings.h"
 #include "support/hints.h"
-#include "support/json.h"
 #include "support/origins.h"
 #include "support/reference.h"
 #include "support/schema.h"
@@ -21,7 +20,6 @@
 #include <cctype>
 #include <random>
 #include <set>
-#include <thread>
 
 namespace {
 
@@ -46,32 +44,6 @@ TEST(Generated, CheckedInCopiesAreUpToDate) {
     }
 }
 
-TEST(Schema, LiteralFacts) {
-    const auto& schema = kolt::tool::Schema::instance();
-    EXPECT_EQ(schema.root().children, (std::vector<std::string>{"RunType", "ReportSet", "OptionLists"}));
-    ASSERT_NE(schema.find("OptionLists"), nullptr);
-    EXPECT_EQ(schema.find("OptionLists")->children.size(), 7u);
-    std::size_t lists = 0;
-    for (const auto& group : schema.find("OptionLists")->children) {
-        lists += schema.find(group)->children.size();
-    }
-    EXPECT_GE(lists, 33u); // bounds: a new list needs no change here
-    EXPECT_GE(schema.find("Various_OptionLists")->children.size(), 12u);
-    EXPECT_EQ(schema.find("Call")->required, std::vector<std::string>{"MethodOrFunctionSign"});
-    EXPECT_TRUE(schema.find("LifeCycle_SafeMethodsForMCBU")->oneKind);
-    EXPECT_EQ(schema.find("Macro")->content, kolt::tool::ElementModel::Text);
-    EXPECT_EQ(schema.find("ClassUse")->attribute("prohibited")->values,
-              (std::vector<std::string>{"true", "false"}));
-    ASSERT_NE(schema.listModel("EntityDetection_WordsOfLegacy"), nullptr);
-    EXPECT_EQ(schema.listModel("EntityDetection_WordsOfLegacy")->name, "EntityDetection_Words");
-    EXPECT_EQ(schema.listModel("Macro2ExpandX"), nullptr);
-    std::vector<std::string> parents;
-    for (const auto* p : schema.parentsOf("FrameworkName")) {
-        parents.push_back(p->name);
-    }
-    EXPECT_EQ(parents, (std::vector<std::string>{"ExcludeFramework", "CallDeclaration"}));
-}
-
 TEST(Suggestions, NearestNameOfTheVocabulary) {
     const std::vector<std::string> uses{"Derivation", "New", "CastInto", "TIE"};
     const struct {
@@ -88,45 +60,6 @@ TEST(Suggestions, NearestNameOfTheVocabulary) {
     for (const auto& row : rows) {
         EXPECT_EQ(kolt::tool::closest(row.word, uses), row.expected) << row.word;
     }
-    EXPECT_EQ(kolt::tool::editDistance("Macro2Expand", "macro2expand"), 0u);
-    EXPECT_EQ(kolt::tool::editDistance("abcd", "acbd"), 1u);
-    EXPECT_EQ(kolt::tool::editDistance("", "abc"), 3u);
-    EXPECT_EQ(kolt::tool::editDistance("kitten", "sitting"), 3u);
-}
-
-TEST(Json, StringsAreEscapedAndValidUtf8) {
-    const struct {
-        std::string text;
-        std::string json;
-    } rows[] = {
-        {"plain", "\"plain\""},
-        {"q\"b\\", "\"q\\\"b\\\\\""},
-        {"\n\t\r\x01\x1f", "\"\\n\\t\\r\\u0001\\u001f\""},
-        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\""},
-        {"bad \xE9 byte", "\"bad \\ufffd byte\""},
-        {"cut \xE2\x82", "\"cut \\ufffd\\ufffd\""},
-        {"overlong \xC0\xAF", "\"overlong \\ufffd\\ufffd\""},
-        {"surrogate \xED\xA0\x80", "\"surrogate \\ufffd\\ufffd\\ufffd\""},
-        {std::string("nul\0in", 6), "\"nul\\u0000in\""},
-    };
-    for (const auto& row : rows) {
-        std::string out;
-        kolt::tool::appendJsonString(out, row.text);
-        EXPECT_EQ(out, row.json);
-    }
-    kolt::tool::JsonWriter w(false);
-    w.beginObject()
-        .key("a")
-        .beginArray()
-        .value(1)
-        .value(true)
-        .null()
-        .endArray()
-        .key("b")
-        .beginObject()
-        .endObject();
-    w.key("c").value(static_cast<const char*>(nullptr)).endObject();
-    EXPECT_EQ(w.str(), "{\"a\":[1,true,null],\"b\":{},\"c\":null}");
 }
 
 TEST(Source, PositionsSpansAndEndTags) {
@@ -153,67 +86,6 @@ TEST(Source, PositionsSpansAndEndTags) {
     ASSERT_TRUE(end);
     EXPECT_EQ(end->begin, nested.rfind("a  >"));
     EXPECT_EQ(end->end, end->begin + 1);
-}
-
-// A finding's fixes, applied, clear it: the edits are where they must be.
-TEST(Check, SuggestionsApplyAsEdits) {
-    const std::string doc = kolt::test::settings(
-        "<ReportSet><Report MessageName='R' Activate='True'/></ReportSet><OptionLists><Global_OptionLists>"
-        "<Macro2Expnd/><Macro2Expand><Macro> M </Macro><Macro>&#65;&#60;</Macro><Macro>X</Macro>"
-        "</Macro2Expand></Global_OptionLists><EntityDetection_OptionLists>"
-        "<EntityDetection_Classess><ClassDetection><ClassName>C</ClassName><ClassUseSet>"
-        "<ClassUse use='New' prohibited='true'/></ClassUseSet></ClassDetection></EntityDetection_Classess>"
-        "</EntityDetection_OptionLists><LifeCycle_OptionLists><LifeCycle_AddRefOnListElementsMethods>"
-        "<CallWithSpecificArg><MethodOrFunctionSign>f</MethodOrFunctionSign><SpecificArg>2nd</SpecificArg>"
-        "</CallWithSpecificArg></LifeCycle_AddRefOnListElementsMethods></LifeCycle_OptionLists></"
-        "OptionLists>");
-    const auto codes = [](const std::vector<kolt::tool::Finding>& findings) {
-        std::multiset<std::string> out;
-        for (const auto& f : findings) {
-            out.insert(f.code);
-        }
-        return out;
-    };
-    std::vector<kolt::tool::Finding> findings;
-    const auto captured = capture([&] { findings = kolt::tool::checkDocument(doc, "s.xml"); });
-    EXPECT_EQ(captured.err, "") << "the engine writes nothing";
-    EXPECT_EQ(codes(findings),
-              (std::multiset<std::string>{"KS007", "KS011", "KW001", "KW002", "KW004", "KW007"}));
-    for (const auto& f : findings) {
-        SCOPED_TRACE(f.code + ": " + f.message);
-        ASSERT_TRUE(f.hasSpan && f.line == 1);
-        EXPECT_EQ(kolt::tool::Source(doc).position(f.begin).column, f.column);
-        ASSERT_FALSE(f.suggestions.empty());
-        std::string fixed = doc;
-        auto edits = f.suggestions.front().edits;
-        ASSERT_FALSE(edits.empty());
-        std::sort(edits.begin(), edits.end(), [](const auto& a, const auto& b) { return a.begin > b.begin; });
-        for (const auto& e : edits) {
-            fixed.replace(e.begin, e.end - e.begin, e.text);
-        }
-        auto after = codes(kolt::tool::checkDocument(fixed, "s.xml"));
-        EXPECT_EQ(after.count(f.code), 0u) << fixed;
-    }
-    const auto& written = findings.front().written;
-    EXPECT_EQ(written.substr(0, 36), "--> Error while parsing SettingFile,") << "the loader's bytes, kept";
-    // Documents loaded in turn into one manager: the second repeats the first's item, and
-    // two threads checking at once get the same findings.
-    const auto twice = [&] {
-        kolt::tool::Checker checker;
-        checker.check(doc, "a.xml");
-        return checker.check(doc, "b.xml");
-    };
-    std::vector<kolt::tool::Finding> other;
-    std::thread thread([&] { other = twice(); });
-    const auto second = twice();
-    thread.join();
-    EXPECT_EQ(codes(second), codes(other));
-    const auto repeated =
-        std::find_if(second.begin(), second.end(), [](const auto& f) { return f.code == "KW006"; });
-    ASSERT_NE(repeated, second.end());
-    ASSERT_EQ(repeated->related.size(), 1u);
-    EXPECT_EQ(repeated->related[0].file + ":" + std::to_string(repeated->related[0].column),
-              "a.xml:" + std::to_string(repeated->column));
 }
 
 // ---------------------------------------------------------------------------------------

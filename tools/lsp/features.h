@@ -51,10 +51,9 @@ struct TextEdit {
 };
 
 struct CompletionItem {
-    enum class Kind { Element, Attribute, Value, Snippet };
+    enum class Kind { Element, Attribute, Value };
     std::string label;
     Kind kind = Kind::Element;
-    std::string detail;        // one line
     std::string documentation; // Markdown
     TextEdit edit;             // replaces what is typed of the name at the cursor
     bool snippet = false;      // edit.newText holds $1 ... placeholders, indented as it stands
@@ -62,7 +61,6 @@ struct CompletionItem {
 
 struct Completion {
     std::vector<CompletionItem> items;
-    bool incomplete = false; // typing more may bring other items
 };
 
 struct Hover {
@@ -72,7 +70,6 @@ struct Hover {
 
 struct CodeAction {
     std::string title;
-    std::string kind = "quickfix";
     std::vector<Diagnostic> diagnostics; // those it fixes
     std::vector<TextEdit> edits;         // on the snapshot's document
     bool preferred = false;

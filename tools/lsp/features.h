@@ -4,6 +4,8 @@
 #ifndef KOLTSETTINGS_TOOLS_LSP_FEATURES_H
 #define KOLTSETTINGS_TOOLS_LSP_FEATURES_H
 
+#include "support/source.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,11 +17,7 @@
 namespace kolt::lsp {
 
 // Bytes [begin, end) of the snapshot's text.
-struct Span {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool operator==(const Span& o) const { return begin == o.begin && end == o.end; }
-};
+using Span = kolt::tool::Span;
 
 // One version of an open document, valid for the duration of a call.
 struct Snapshot {

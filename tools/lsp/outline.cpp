@@ -253,7 +253,9 @@ int Outline::withName(Span name) const {
     const auto it =
         std::lower_bound(_elements.begin(), _elements.end(), name.begin,
                          [](const OutlineElement& e, std::size_t at) { return e.name.begin < at; });
-    return it != _elements.end() && it->name == name ? static_cast<int>(it - _elements.begin()) : -1;
+    return it != _elements.end() && it->name.begin == name.begin && it->name.end == name.end
+               ? static_cast<int>(it - _elements.begin())
+               : -1;
 }
 
 } // namespace kolt::lsp

@@ -207,6 +207,12 @@ std::string indentOf(std::string_view text, std::size_t at) {
     return std::string(text.substr(begin, end - begin));
 }
 
+std::string indentUnit(const std::string& inner, const std::string& outer) {
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0
+               ? inner.substr(outer.size())
+               : "  ";
+}
+
 Outline::Outline(std::string_view text) : _text(text) {
     Scanner(text, _elements, _roots).run();
 }

@@ -186,10 +186,8 @@ Completion Features::completion(const Snapshot& s, std::size_t offset) {
     // Element names; whole elements as snippets where nothing of the tag follows the name.
     const auto elements = [&](int parent, int self, Span replaced, bool whole) {
         const std::string indent = indentOf(s.text, replaced.begin);
-        std::string unit = parent >= 0 ? indentOf(s.text, o.elements()[std::size_t(parent)].tag.begin) : "";
-        unit = indent.size() > unit.size() && indent.compare(0, unit.size(), unit) == 0
-                   ? indent.substr(unit.size())
-                   : "  ";
+        const std::string unit = indentUnit(
+            indent, parent >= 0 ? indentOf(s.text, o.elements()[std::size_t(parent)].tag.begin) : "");
         for (const std::string& name : childrenOf(o, parent, self)) {
             const ElementModel* m = modelOf(name);
             std::string text;

@@ -27,11 +27,9 @@ int kindOf(CompletionItem::Kind k) {
     case CompletionItem::Kind::Attribute:
         return 10; // Property
     case CompletionItem::Kind::Value:
-        return 12; // Value
-    case CompletionItem::Kind::Snippet:
         break;
     }
-    return 15; // Snippet
+    return 12; // Value
 }
 
 int kindOf(Symbol::Kind k) {
@@ -119,9 +117,6 @@ Diagnostic Converter::diagnosticFrom(const Json& value) const {
     if (const auto code = value.find("code"); code != value.end() && code->is_string()) {
         d.code = code->get<std::string>();
     }
-    if (const auto message = value.find("message"); message != value.end() && message->is_string()) {
-        d.message = message->get<std::string>();
-    }
     return d;
 }
 
@@ -137,15 +132,12 @@ Json Converter::completion(const Completion& c) const {
         if (item.snippet) {
             out["insertTextMode"] = 1; // asIs: the snippet's lines are indented already
         }
-        if (!item.detail.empty()) {
-            out["detail"] = item.detail;
-        }
         if (!item.documentation.empty()) {
             out["documentation"] = {{"kind", "markdown"}, {"value", item.documentation}};
         }
         items.push_back(std::move(out));
     }
-    return {{"isIncomplete", c.incomplete}, {"items", std::move(items)}};
+    return {{"isIncomplete", false}, {"items", std::move(items)}};
 }
 
 Json Converter::hover(const Hover& h, bool markdown) const {
@@ -163,7 +155,7 @@ Json Converter::codeAction(const CodeAction& a) const {
         diagnostics.push_back(diagnostic(d));
     }
     Json out = {{"title", a.title},
-                {"kind", a.kind},
+                {"kind", "quickfix"},
                 {"diagnostics", std::move(diagnostics)},
                 {"isPreferred", a.preferred},
                 {"edit", {{"changes", {{_d.uri(), std::move(edits)}}}}}};

@@ -170,11 +170,7 @@ std::optional<Move> moveInto(std::string_view text, const Outline& o, int elemen
     }
     const Span whole{e.tag.begin, e.end};
     const std::string indent = indentOf(text, whole.begin);
-    const std::string parentIndent = indentOf(text, at(e.parent).tag.begin);
-    const std::string unit =
-        indent.size() > parentIndent.size() && indent.compare(0, parentIndent.size(), parentIndent) == 0
-            ? indent.substr(parentIndent.size())
-            : "  ";
+    const std::string unit = indentUnit(indent, indentOf(text, at(e.parent).tag.begin));
     const std::string newline = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
     const auto afterLine = restOfLine(text, whole.end);
     const bool ownLines = blanksOnly(text, lineBegin(text, whole.begin), whole.begin) && afterLine;
@@ -182,6 +178,13 @@ std::optional<Move> moveInto(std::string_view text, const Outline& o, int elemen
     const std::string_view moved = slice(text, whole);
     const auto nested = [&](const std::string& to) {
         return to + reindent(moved, indent, to);
+    };
+    // In a new `target`: on lines of their own indented from `outer`, or inline.
+    const auto wrapped = [&](const std::string& outer) {
+        return "<" + target + ">" + newline + nested(outer + unit) + newline + outer + "</" + target + ">";
+    };
+    const auto inlined = [&] {
+        return "<" + target + ">" + std::string(moved) + "</" + target + ">";
     };
 
     Move m;
@@ -206,12 +209,7 @@ std::optional<Move> moveInto(std::string_view text, const Outline& o, int elemen
     } else if (holder == e.parent) { // around it, where it is
         m.intoNew = true;
         const Span line{lineBegin(text, whole.begin), whole.end};
-        if (ownLines) {
-            m.edits.push_back({line, indent + "<" + target + ">" + newline + nested(indent + unit) + newline +
-                                         indent + "</" + target + ">"});
-        } else {
-            m.edits.push_back({whole, "<" + target + ">" + std::string(moved) + "</" + target + ">"});
-        }
+        m.edits.push_back(ownLines ? TextEdit{line, indent + wrapped(indent)} : TextEdit{whole, inlined()});
         return m;
     } else { // a new one after the child of the holder it is in
         m.intoNew = true;
@@ -224,10 +222,7 @@ std::optional<Move> moveInto(std::string_view text, const Outline& o, int elemen
         }
         place = at(branch).end;
         const std::string outer = indentOf(text, at(branch).tag.begin);
-        inserted = ownLines && restOfLine(text, place)
-                       ? newline + outer + "<" + target + ">" + newline + nested(outer + unit) + newline +
-                             outer + "</" + target + ">"
-                       : "<" + target + ">" + std::string(moved) + "</" + target + ">";
+        inserted = ownLines && restOfLine(text, place) ? newline + outer + wrapped(outer) : inlined();
     }
     if (removed.begin < place && place < removed.end) {
         return std::nullopt;

@@ -4,6 +4,8 @@
 #ifndef KOLTSETTINGS_TOOLS_LSP_FEATURES_H
 #define KOLTSETTINGS_TOOLS_LSP_FEATURES_H
 
+#include "support/source.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,11 +17,7 @@
 namespace kolt::lsp {
 
 // Bytes [begin, end) of the snapshot's text.
-struct Span {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    bool operator==(const Span& o) const { return begin == o.begin && end == o.end; }
-};
+using Span = kolt::tool::Span;
 
 // One version of an open document, valid for the duration of a call.
 struct Snapshot {
@@ -51,10 +49,9 @@ struct TextEdit {
 };
 
 struct CompletionItem {
-    enum class Kind { Element, Attribute, Value, Snippet };
+    enum class Kind { Element, Attribute, Value };
     std::string label;
     Kind kind = Kind::Element;
-    std::string detail;        // one line
     std::string documentation; // Markdown
     TextEdit edit;             // replaces what is typed of the name at the cursor
     bool snippet = false;      // edit.newText holds $1 ... placeholders, indented as it stands
@@ -62,7 +59,6 @@ struct CompletionItem {
 
 struct Completion {
     std::vector<CompletionItem> items;
-    bool incomplete = false; // typing more may bring other items
 };
 
 struct Hover {
@@ -72,7 +68,6 @@ struct Hover {
 
 struct CodeAction {
     std::string title;
-    std::string kind = "quickfix";
     std::vector<Diagnostic> diagnostics; // those it fixes
     std::vector<TextEdit> edits;         // on the snapshot's document
     bool preferred = false;

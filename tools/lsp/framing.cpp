@@ -39,10 +39,6 @@ std::size_t findIgnoringCase(std::string_view haystack, std::string_view needle)
 
 } // namespace
 
-bool MessageReader::midMessage() const noexcept {
-    return _state != State::Headers || _sawHeader || _read < _buffer.size();
-}
-
 void MessageReader::compact() {
     // Drop consumed bytes once they are the larger part, so a long stream costs linear time.
     if (_read > 4096 && _read * 2 > _buffer.size()) {

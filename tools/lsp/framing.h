@@ -22,8 +22,6 @@ public:
     // The next body or framing error, if the bytes fed so far hold one; `out` receives the
     // body or the error's description.
     Result next(std::string& out);
-    // True while a message is incomplete (for a stream that ends there).
-    bool midMessage() const noexcept;
 
 private:
     enum class State { Headers, Body, Skip };

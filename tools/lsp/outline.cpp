@@ -207,6 +207,12 @@ std::string indentOf(std::string_view text, std::size_t at) {
     return std::string(text.substr(begin, end - begin));
 }
 
+std::string indentUnit(const std::string& inner, const std::string& outer) {
+    return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0
+               ? inner.substr(outer.size())
+               : "  ";
+}
+
 Outline::Outline(std::string_view text) : _text(text) {
     Scanner(text, _elements, _roots).run();
 }
@@ -253,7 +259,9 @@ int Outline::withName(Span name) const {
     const auto it =
         std::lower_bound(_elements.begin(), _elements.end(), name.begin,
                          [](const OutlineElement& e, std::size_t at) { return e.name.begin < at; });
-    return it != _elements.end() && it->name == name ? static_cast<int>(it - _elements.begin()) : -1;
+    return it != _elements.end() && it->name.begin == name.begin && it->name.end == name.end
+               ? static_cast<int>(it - _elements.begin())
+               : -1;
 }
 
 } // namespace kolt::lsp

@@ -29,6 +29,9 @@ inline bool within(std::size_t offset, Span s) {
 std::size_t lineBegin(std::string_view text, std::size_t at);
 // The blanks that begin the line of `at`.
 std::string indentOf(std::string_view text, std::size_t at);
+// What one level of nesting adds to the indentation: what `inner` has beyond `outer`,
+// else two spaces.
+std::string indentUnit(const std::string& inner, const std::string& outer);
 
 struct OutlineAttribute {
     Span name;

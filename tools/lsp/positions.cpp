@@ -1,6 +1,8 @@
 // Conversions between LSP positions and byte offsets.
 #include "positions.h"
 
+#include "support/escape.h"
+
 #include <algorithm>
 
 namespace kolt::lsp {
@@ -12,38 +14,10 @@ struct Character {
     std::size_t units16; // 2 above U+FFFF
 };
 
-// The well-formed UTF-8 sequence at `i`, by the table of the Unicode standard (no
-// overlong forms, no surrogates, nothing above U+10FFFF).
+// The character at `i`; a byte that begins no well-formed UTF-8 sequence is one.
 Character characterAt(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) {
-        return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0u;
-    };
-    const unsigned b0 = byte(0);
-    if (b0 < 0x80) {
-        return {1, 1};
-    }
-    const auto cont = [&](std::size_t k, unsigned lo = 0x80, unsigned hi = 0xBF) {
-        const unsigned b = byte(k);
-        return b >= lo && b <= hi;
-    };
-    if (b0 >= 0xC2 && b0 <= 0xDF && cont(1)) {
-        return {2, 1};
-    }
-    if (b0 >= 0xE0 && b0 <= 0xEF) {
-        const unsigned lo = b0 == 0xE0 ? 0xA0 : 0x80;
-        const unsigned hi = b0 == 0xED ? 0x9F : 0xBF;
-        if (cont(1, lo, hi) && cont(2)) {
-            return {3, 1};
-        }
-    }
-    if (b0 >= 0xF0 && b0 <= 0xF4) {
-        const unsigned lo = b0 == 0xF0 ? 0x90 : 0x80;
-        const unsigned hi = b0 == 0xF4 ? 0x8F : 0xBF;
-        if (cont(1, lo, hi) && cont(2) && cont(3)) {
-            return {4, 2};
-        }
-    }
-    return {1, 1};
+    const kolt::tool::Utf8Char c = kolt::tool::decodeUtf8(text.substr(i));
+    return {c.length ? c.length : 1, c.code > 0xFFFF ? 2u : 1u};
 }
 
 std::size_t units(const Character& c, Encoding e) {

@@ -35,8 +35,6 @@ public:
     // a character or a line end counts from the character's start or the line's end.
     Position position(std::string_view text, std::size_t offset, Encoding e) const;
 
-    std::size_t lineCount() const noexcept { return _starts.size(); }
-
 private:
     std::size_t lineEnd(std::string_view text, std::size_t line) const;
 

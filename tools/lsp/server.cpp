@@ -72,6 +72,8 @@ struct Server::Impl {
         Handler handler;
     };
     static const Route kRoutes[];
+    // The route of a request or a notification; null for a method it does not know.
+    static const Route* find(std::string_view method, bool request);
 
     void send(const Json& message) {
         // Texts come from the client and may have been cut inside a character by an edit:
@@ -129,6 +131,15 @@ const Server::Impl::Route Server::Impl::kRoutes[] = {
     {"textDocument/didClose", false, &Impl::didClose},
 };
 
+const Server::Impl::Route* Server::Impl::find(std::string_view method, bool request) {
+    for (const Route& r : kRoutes) {
+        if (r.request == request && r.method == method) {
+            return &r;
+        }
+    }
+    return nullptr;
+}
+
 void Server::Impl::handle(const std::string& body) {
     const Json message = Json::parse(body, nullptr, false);
     if (message.is_discarded()) {
@@ -171,12 +182,7 @@ void Server::Impl::handle(const std::string& body) {
 }
 
 void Server::Impl::request(const Json& id, const std::string& method, const Json& params) {
-    const Route* route = nullptr;
-    for (const Route& r : kRoutes) {
-        if (r.request && r.method == method) {
-            route = &r;
-        }
-    }
+    const Route* route = find(method, true);
     if (phase == Phase::ShuttingDown) {
         return fail(id, ErrorCode::InvalidRequest, "the server is shutting down");
     }
@@ -205,18 +211,16 @@ void Server::Impl::notification(const std::string& method, const Json& params) {
     if (method != "exit" && phase != Phase::Running) {
         return;
     }
-    for (const Route& r : kRoutes) {
-        if (r.request || r.method != method) {
-            continue;
-        }
-        try {
-            (this->*r.handler)(params);
-        } catch (const RpcError& e) {
-            log(method + ": " + e.message); // a notification has no response to carry it
-        } catch (const std::exception& e) {
-            log(method + ": " + e.what());
-        }
+    const Route* route = find(method, false);
+    if (!route) {
         return;
+    }
+    try {
+        (this->*route->handler)(params);
+    } catch (const RpcError& e) {
+        log(method + ": " + e.message); // a notification has no response to carry it
+    } catch (const std::exception& e) {
+        log(method + ": " + e.what());
     }
 }
 

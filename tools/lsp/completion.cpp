@@ -45,11 +45,8 @@ std::vector<const ValueModel*> valuesOf(std::string_view element, const Attribut
     }
     for (const d::UseKindRow& kind : d::kUseKinds) {
         if (a.name == d::attributes::Use && element == d::nameOf(kind.use)) {
-            for (const ValueModel& u : schema.uses()) {
-                if (holds(u.permittedBy, d::nameOf(kind.rule))) {
-                    out.push_back(&u);
-                }
-            }
+            const auto uses = schema.usesPermittedBy(d::nameOf(kind.rule));
+            out.insert(out.end(), uses.begin(), uses.end());
         }
     }
     return out;

@@ -232,10 +232,8 @@ Explanation explain(const koltDiagnostic& d) {
     case Code::ClassUseRefused:
     case Code::InterfaceUseRefused: {
         std::vector<std::string> uses;
-        for (const ValueModel& u : schema.uses()) {
-            if (std::find(u.permittedBy.begin(), u.permittedBy.end(), tag) != u.permittedBy.end()) {
-                uses.push_back(u.name);
-            }
+        for (const ValueModel* u : schema.usesPermittedBy(tag)) {
+            uses.push_back(u->name);
         }
         e.replacement = closest(subject, uses);
         e.hint = e.replacement.empty()

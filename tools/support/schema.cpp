@@ -244,6 +244,16 @@ const ElementModel* Schema::listModel(std::string_view name) const {
     return nullptr;
 }
 
+std::vector<const ValueModel*> Schema::usesPermittedBy(std::string_view rule) const {
+    std::vector<const ValueModel*> out;
+    for (const ValueModel& u : _uses) {
+        if (std::find(u.permittedBy.begin(), u.permittedBy.end(), rule) != u.permittedBy.end()) {
+            out.push_back(&u);
+        }
+    }
+    return out;
+}
+
 std::vector<const ElementModel*> Schema::parentsOf(std::string_view name) const {
     std::vector<const ElementModel*> out;
     for (const ElementModel& e : _elements) {
@@ -259,10 +269,8 @@ namespace {
 // "    ClassUse: a, b, c." with the uses `rule` permits, wrapped.
 std::string permittedUses(const Schema& schema, const char* use, const char* rule) {
     std::vector<std::string> names;
-    for (const ValueModel& u : schema.uses()) {
-        if (std::find(u.permittedBy.begin(), u.permittedBy.end(), rule) != u.permittedBy.end()) {
-            names.push_back(u.name);
-        }
+    for (const ValueModel* u : schema.usesPermittedBy(rule)) {
+        names.push_back(u->name);
     }
     std::string out = "    " + std::string(use) + ":";
     std::size_t lineStart = 0;

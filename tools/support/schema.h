@@ -52,6 +52,8 @@ public:
     const std::vector<ValueModel>& values() const noexcept { return _values; }
     // The values of `use` that some kind of rule permits.
     const std::vector<ValueModel>& uses() const noexcept { return _uses; }
+    // Those a rule element of this name permits ("ClassDetection"), in vocabulary order.
+    std::vector<const ValueModel*> usesPermittedBy(std::string_view rule) const;
     // The element of this name, or null.
     const ElementModel* find(std::string_view name) const;
     // The model that applies to a list element of this name, prefix-named detection lists

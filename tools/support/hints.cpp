@@ -129,7 +129,7 @@ void explainElement(Explanation& e, GAXXMLNode node) {
     std::vector<std::string> accepted;
     if (parent.GetFather().IsNull()) {
         accepted = schema.root().children;
-    } else if (const ElementModel* model = schema.listModel(parent.GetTag() ? parent.GetTag() : "")) {
+    } else if (const ElementModel* model = schema.modelOf(parent.GetTag() ? parent.GetTag() : "")) {
         accepted = model->children;
         if (model->oneKind) {
             // The first child chose the kind of the whole list.
@@ -143,15 +143,9 @@ void explainElement(Explanation& e, GAXXMLNode node) {
             }
             accepted = {chosen};
         }
-    } else if (const ElementModel* other = schema.find(parent.GetTag() ? parent.GetTag() : "")) {
-        accepted = other->children;
     }
     // A name of the vocabulary in the wrong place: say where it goes.
-    const ElementModel* known = schema.find(name);
-    if (!known) {
-        known = schema.listModel(name); // a prefix-named detection list
-    }
-    if (known) {
+    if (const ElementModel* known = schema.modelOf(name)) {
         e.places = placesOf(schema, known->name);
         if (!e.places.empty()) {
             e.hint = quoted(name) + " belongs in " + describePlaces(e.places);

@@ -244,6 +244,11 @@ const ElementModel* Schema::listModel(std::string_view name) const {
     return nullptr;
 }
 
+const ElementModel* Schema::modelOf(std::string_view name) const {
+    const ElementModel* m = find(name);
+    return m ? m : listModel(name);
+}
+
 std::vector<const ValueModel*> Schema::usesPermittedBy(std::string_view rule) const {
     std::vector<const ValueModel*> out;
     for (const ValueModel& u : _uses) {

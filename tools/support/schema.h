@@ -59,6 +59,8 @@ public:
     // The model that applies to a list element of this name, prefix-named detection lists
     // included (their name is not an element of the model); null for other names.
     const ElementModel* listModel(std::string_view name) const;
+    // The element of this name, else the list model of it, else null.
+    const ElementModel* modelOf(std::string_view name) const;
     // Elements that accept `name` as a child, in model order.
     std::vector<const ElementModel*> parentsOf(std::string_view name) const;
     // The root element's model (its name is conventional: the loader never compares it).

@@ -24,23 +24,6 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
-std::string quoted(std::string_view name) {
-    return "'" + std::string(name) + "'";
-}
-
-// "'a'", "'a' or 'b'", "'a', 'b' or 'c'", and a trailing "..." past `most` names.
-std::string enumerate(const std::vector<std::string>& names, std::size_t most = 4, bool quote = true) {
-    std::string out;
-    const std::size_t shown = std::min(names.size(), most);
-    for (std::size_t i = 0; i < shown; ++i) {
-        out += (i == 0                                    ? ""
-                : i + 1 == shown && shown == names.size() ? " or "
-                                                          : ", ") +
-               (quote ? quoted(names[i]) : names[i]);
-    }
-    return shown < names.size() ? out + ", ..." : out;
-}
-
 // Where an element of this name may stand, the root element as "".
 std::vector<std::string> placesOf(const Schema& schema, const std::string& name) {
     std::vector<std::string> places;
@@ -77,6 +60,22 @@ void explainValue(Explanation& e, const std::string& attribute, std::string_view
 }
 
 } // namespace
+
+std::string quoted(std::string_view name) {
+    return "'" + std::string(name) + "'";
+}
+
+std::string enumerate(const std::vector<std::string>& names, std::size_t most, bool quote) {
+    std::string out;
+    const std::size_t shown = std::min(names.size(), most);
+    for (std::size_t i = 0; i < shown; ++i) {
+        out += (i == 0                                    ? ""
+                : i + 1 == shown && shown == names.size() ? " or "
+                                                          : ", ") +
+               (quote ? quoted(names[i]) : names[i]);
+    }
+    return shown < names.size() ? out + ", ..." : out;
+}
 
 std::size_t editDistance(std::string_view a, std::string_view b) {
     // Optimal string alignment over three rows.

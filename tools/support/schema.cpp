@@ -235,13 +235,8 @@ const ElementModel* Schema::find(std::string_view name) const {
 }
 
 const ElementModel* Schema::listModel(std::string_view name) const {
-    const std::string n(name);
-    for (const auto& g : kolt::detail::kGroups) {
-        if (const auto* row = kolt::detail::findList(g.group, n.c_str())) {
-            return find(row->element);
-        }
-    }
-    return nullptr;
+    const d::ListRow* row = d::findList(std::string(name).c_str());
+    return row ? find(row->element) : nullptr;
 }
 
 const ElementModel* Schema::modelOf(std::string_view name) const {

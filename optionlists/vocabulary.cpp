@@ -55,6 +55,15 @@ const ListRow* findList(Group group, const char* name) noexcept {
     return nullptr;
 }
 
+const ListRow* findList(const char* name) noexcept {
+    for (const GroupRow& g : kGroups) {
+        if (const ListRow* row = findList(g.group, name)) {
+            return row;
+        }
+    }
+    return nullptr;
+}
+
 const UseKindRow* findUseKind(const char* name) noexcept {
     for (const UseKindRow& row : kUseKinds) {
         // The loader passes the row's own text: no comparison of the bytes.

@@ -215,6 +215,8 @@ constexpr Element firstRequiredText(Element parent) noexcept {
 const GroupRow* findGroup(const char* name) noexcept;
 // The first row of `group` that accepts this child name, or null.
 const ListRow* findList(Group group, const char* name) noexcept;
+// The first row of any group that accepts this list name, groups in table order, or null.
+const ListRow* findList(const char* name) noexcept;
 // The kind of rule whose uses bear this name ("Class"), or null.
 const UseKindRow* findUseKind(const char* name) noexcept;
 // The kind of rule of this rule element ("ClassDetection"), or null.

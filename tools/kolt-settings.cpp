@@ -250,6 +250,14 @@ std::string whyUnreadable(const std::string& path) {
     return std::strerror(errno);
 }
 
+// The code and message of a finding about a file that is no regular file (NotAFile) or
+// cannot be read.
+void fileFailure(Finding& f, const std::string& file, koltLoadReport::Outcome outcome) {
+    const bool notAFile = outcome == koltLoadReport::NotAFile;
+    f.code = notAFile ? kolt::tool::kNotAFile.code : kolt::tool::kUnreadable.code;
+    f.message = notAFile ? "cannot check: " + whyNotAFile(file) : "cannot read: " + whyUnreadable(file);
+}
+
 // What keeps `path` from being checked, as a finding, or false when `bytes` holds it.
 // "-" is standard input.
 bool readInput(const std::string& path, const std::string& name, std::string& bytes, Finding& f) {
@@ -266,8 +274,7 @@ bool readInput(const std::string& path, const std::string& name, std::string& by
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        f.code = kolt::tool::kNotAFile.code;
-        f.message = "cannot check: " + whyNotAFile(path);
+        fileFailure(f, path, koltLoadReport::NotAFile);
         return false;
     }
     std::ifstream in(path, std::ios::binary);
@@ -277,8 +284,7 @@ bool readInput(const std::string& path, const std::string& name, std::string& by
             return true;
         }
     }
-    f.code = kolt::tool::kUnreadable.code;
-    f.message = "cannot read: " + whyUnreadable(path);
+    fileFailure(f, path, koltLoadReport::Unreadable);
     return false;
 }
 
@@ -414,12 +420,8 @@ bool loadFailure(const std::string& file, const koltLoadReport& report, Finding&
     f.file = file;
     switch (report.outcome) {
     case koltLoadReport::NotAFile:
-        f.code = kolt::tool::kNotAFile.code;
-        f.message = "cannot check: " + whyNotAFile(file);
-        return true;
     case koltLoadReport::Unreadable:
-        f.code = kolt::tool::kUnreadable.code;
-        f.message = "cannot read: " + whyUnreadable(file);
+        fileFailure(f, file, report.outcome);
         return true;
     case koltLoadReport::Malformed: {
         f.code = kolt::tool::kMalformed.code;

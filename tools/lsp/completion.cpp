@@ -45,11 +45,8 @@ std::vector<const ValueModel*> valuesOf(std::string_view element, const Attribut
     }
     for (const d::UseKindRow& kind : d::kUseKinds) {
         if (a.name == d::attributes::Use && element == d::nameOf(kind.use)) {
-            for (const ValueModel& u : schema.uses()) {
-                if (holds(u.permittedBy, d::nameOf(kind.rule))) {
-                    out.push_back(&u);
-                }
-            }
+            const auto uses = schema.usesPermittedBy(d::nameOf(kind.rule));
+            out.insert(out.end(), uses.begin(), uses.end());
         }
     }
     return out;
@@ -122,7 +119,7 @@ void snippet(const ElementModel& m, const std::string& indent, const std::string
         out += "\n" + deeper + "$" + std::to_string(n++);
     }
     for (const std::string& child : inner) {
-        if (const ElementModel* c = modelOf(child)) {
+        if (const ElementModel* c = Schema::instance().modelOf(child)) {
             out += "\n" + deeper + "<";
             snippet(*c, deeper, unit, n, out);
         }
@@ -189,7 +186,7 @@ Completion Features::completion(const Snapshot& s, std::size_t offset) {
         const std::string unit = indentUnit(
             indent, parent >= 0 ? indentOf(s.text, o.elements()[std::size_t(parent)].tag.begin) : "");
         for (const std::string& name : childrenOf(o, parent, self)) {
-            const ElementModel* m = modelOf(name);
+            const ElementModel* m = Schema::instance().modelOf(name);
             std::string text;
             if (whole && _client.snippets && m) {
                 int n = 1;

@@ -4,6 +4,7 @@
 #include "model.h"
 
 #include "support/check.h"
+#include "support/hints.h"
 #include "support/source.h"
 
 #include "optionlists/vocabulary.h"
@@ -306,11 +307,7 @@ std::vector<CodeAction> fixes(std::string_view text, const Outline& o, const Fin
             return a.title.compare(0, 5, "Move ") == 0;
         })) {
         CodeAction a;
-        a.title = "Move " + name + " into ";
-        for (std::size_t i = 0; i < stranded.size() && i < 3; ++i) {
-            a.title += (i == 0 ? "" : i + 1 == stranded.size() ? " or " : ", ") + stranded[i];
-        }
-        a.title += stranded.size() > 3 ? ", ..." : "";
+        a.title = "Move " + name + " into " + kolt::tool::enumerate(stranded, 3, false);
         a.disabled = "no such element around it to move it into: move it by hand";
         out.push_back(std::move(a));
     }

@@ -164,15 +164,6 @@ private:
     int _problems = 0;
 };
 
-const ListRow* rowOf(const char* name) {
-    for (const auto& g : kolt::detail::kGroups) {
-        if (const ListRow* row = kolt::detail::findList(g.group, name)) {
-            return row;
-        }
-    }
-    return nullptr;
-}
-
 const char* groupOf(const ListRow& row) {
     for (const auto& g : kolt::detail::kGroups) {
         if (g.group == row.group) {
@@ -267,7 +258,7 @@ void addEntries(std::vector<Entry>& entries, const koltSettingManager& m, Regist
     }
     for (int i = from; i < to; ++i) {
         const std::string name = registry.GetName(i);
-        const ListRow* row = rowOf(name.c_str());
+        const ListRow* row = kolt::detail::findList(name.c_str());
         if (row && (std::find(kinds.begin(), kinds.end(), row->kind) == kinds.end() || !isXmlName(name))) {
             row = nullptr;
         }
@@ -366,7 +357,8 @@ void writeEmptyChosenList(XmlOut& x, const std::string& name, const char* record
 }
 
 void writeCalls(XmlOut& x, const std::string& name, const GAXListPtrCall* list) {
-    if ((!list || list->Size() == 0) && rowOf(name.c_str())->kind == ListKind::CallsOrDeclarations) {
+    if ((!list || list->Size() == 0) &&
+        kolt::detail::findList(name.c_str())->kind == ListKind::CallsOrDeclarations) {
         writeEmptyChosenList(x, name, elements::Call);
         return;
     }
@@ -393,7 +385,7 @@ void writeCallDeclarations(XmlOut& x, const std::string& name, const GAXListPtrC
 }
 
 void writeRules(XmlOut& x, const std::string& name, const GAXListPtrkoltEntityDetection* list) {
-    const ListRow& row = *rowOf(name.c_str());
+    const ListRow& row = *kolt::detail::findList(name.c_str());
     writeList(x, name, list, [&](const koltEntityDetection* r) { writeRule(x, r, row); });
 }
 
@@ -449,7 +441,7 @@ void writeReports(XmlOut& x, const TAIndex& reports) {
 } // namespace
 
 const char* stringItemElement(const std::string& list) noexcept {
-    const ListRow* row = rowOf(list.c_str());
+    const ListRow* row = kolt::detail::findList(list.c_str());
     return row ? row->item : elements::FrameworkName; // ExcludeFramework
 }
 

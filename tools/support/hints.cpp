@@ -24,23 +24,6 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
-std::string quoted(std::string_view name) {
-    return "'" + std::string(name) + "'";
-}
-
-// "'a'", "'a' or 'b'", "'a', 'b' or 'c'", and a trailing "..." past `most` names.
-std::string enumerate(const std::vector<std::string>& names, std::size_t most = 4, bool quote = true) {
-    std::string out;
-    const std::size_t shown = std::min(names.size(), most);
-    for (std::size_t i = 0; i < shown; ++i) {
-        out += (i == 0                                    ? ""
-                : i + 1 == shown && shown == names.size() ? " or "
-                                                          : ", ") +
-               (quote ? quoted(names[i]) : names[i]);
-    }
-    return shown < names.size() ? out + ", ..." : out;
-}
-
 // Where an element of this name may stand, the root element as "".
 std::vector<std::string> placesOf(const Schema& schema, const std::string& name) {
     std::vector<std::string> places;
@@ -77,6 +60,22 @@ void explainValue(Explanation& e, const std::string& attribute, std::string_view
 }
 
 } // namespace
+
+std::string quoted(std::string_view name) {
+    return "'" + std::string(name) + "'";
+}
+
+std::string enumerate(const std::vector<std::string>& names, std::size_t most, bool quote) {
+    std::string out;
+    const std::size_t shown = std::min(names.size(), most);
+    for (std::size_t i = 0; i < shown; ++i) {
+        out += (i == 0                                    ? ""
+                : i + 1 == shown && shown == names.size() ? " or "
+                                                          : ", ") +
+               (quote ? quoted(names[i]) : names[i]);
+    }
+    return shown < names.size() ? out + ", ..." : out;
+}
 
 std::size_t editDistance(std::string_view a, std::string_view b) {
     // Optimal string alignment over three rows.
@@ -129,7 +128,7 @@ void explainElement(Explanation& e, GAXXMLNode node) {
     std::vector<std::string> accepted;
     if (parent.GetFather().IsNull()) {
         accepted = schema.root().children;
-    } else if (const ElementModel* model = schema.listModel(parent.GetTag() ? parent.GetTag() : "")) {
+    } else if (const ElementModel* model = schema.modelOf(parent.GetTag() ? parent.GetTag() : "")) {
         accepted = model->children;
         if (model->oneKind) {
             // The first child chose the kind of the whole list.
@@ -143,15 +142,9 @@ void explainElement(Explanation& e, GAXXMLNode node) {
             }
             accepted = {chosen};
         }
-    } else if (const ElementModel* other = schema.find(parent.GetTag() ? parent.GetTag() : "")) {
-        accepted = other->children;
     }
     // A name of the vocabulary in the wrong place: say where it goes.
-    const ElementModel* known = schema.find(name);
-    if (!known) {
-        known = schema.listModel(name); // a prefix-named detection list
-    }
-    if (known) {
+    if (const ElementModel* known = schema.modelOf(name)) {
         e.places = placesOf(schema, known->name);
         if (!e.places.empty()) {
             e.hint = quoted(name) + " belongs in " + describePlaces(e.places);
@@ -232,10 +225,8 @@ Explanation explain(const koltDiagnostic& d) {
     case Code::ClassUseRefused:
     case Code::InterfaceUseRefused: {
         std::vector<std::string> uses;
-        for (const ValueModel& u : schema.uses()) {
-            if (std::find(u.permittedBy.begin(), u.permittedBy.end(), tag) != u.permittedBy.end()) {
-                uses.push_back(u.name);
-            }
+        for (const ValueModel* u : schema.usesPermittedBy(tag)) {
+            uses.push_back(u->name);
         }
         e.replacement = closest(subject, uses);
         e.hint = e.replacement.empty()

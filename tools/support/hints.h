@@ -11,6 +11,12 @@
 
 namespace kolt::tool {
 
+// "'name'".
+std::string quoted(std::string_view name);
+
+// "'a'", "'a' or 'b'", "'a', 'b' or 'c'", and a trailing "..." past `most` names.
+std::string enumerate(const std::vector<std::string>& names, std::size_t most = 4, bool quote = true);
+
 // Edit distance with adjacent transpositions, on letters compared without case.
 std::size_t editDistance(std::string_view a, std::string_view b);
 

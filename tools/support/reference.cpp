@@ -6,7 +6,6 @@
 
 #include "optionlists/vocabulary.h"
 
-#include <algorithm>
 #include <iterator>
 #include <ostream>
 #include <string>
@@ -251,11 +250,8 @@ void writeVocabularyJson(std::ostream& out) {
         json.key("useSet").value(d::nameOf(k.useSet));
         json.key("use").value(d::nameOf(k.use));
         json.key("permittedUses").beginArray();
-        for (const ValueModel& u : schema.uses()) {
-            if (std::find(u.permittedBy.begin(), u.permittedBy.end(), d::nameOf(k.rule)) !=
-                u.permittedBy.end()) {
-                json.value(u.name);
-            }
+        for (const ValueModel* u : schema.usesPermittedBy(d::nameOf(k.rule))) {
+            json.value(u->name);
         }
         json.endArray().endObject();
     }

@@ -235,13 +235,23 @@ const ElementModel* Schema::find(std::string_view name) const {
 }
 
 const ElementModel* Schema::listModel(std::string_view name) const {
-    const std::string n(name);
-    for (const auto& g : kolt::detail::kGroups) {
-        if (const auto* row = kolt::detail::findList(g.group, n.c_str())) {
-            return find(row->element);
+    const d::ListRow* row = d::findList(std::string(name).c_str());
+    return row ? find(row->element) : nullptr;
+}
+
+const ElementModel* Schema::modelOf(std::string_view name) const {
+    const ElementModel* m = find(name);
+    return m ? m : listModel(name);
+}
+
+std::vector<const ValueModel*> Schema::usesPermittedBy(std::string_view rule) const {
+    std::vector<const ValueModel*> out;
+    for (const ValueModel& u : _uses) {
+        if (std::find(u.permittedBy.begin(), u.permittedBy.end(), rule) != u.permittedBy.end()) {
+            out.push_back(&u);
         }
     }
-    return nullptr;
+    return out;
 }
 
 std::vector<const ElementModel*> Schema::parentsOf(std::string_view name) const {
@@ -259,10 +269,8 @@ namespace {
 // "    ClassUse: a, b, c." with the uses `rule` permits, wrapped.
 std::string permittedUses(const Schema& schema, const char* use, const char* rule) {
     std::vector<std::string> names;
-    for (const ValueModel& u : schema.uses()) {
-        if (std::find(u.permittedBy.begin(), u.permittedBy.end(), rule) != u.permittedBy.end()) {
-            names.push_back(u.name);
-        }
+    for (const ValueModel* u : schema.usesPermittedBy(rule)) {
+        names.push_back(u->name);
     }
     std::string out = "    " + std::string(use) + ":";
     std::size_t lineStart = 0;

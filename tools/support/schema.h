@@ -52,11 +52,15 @@ public:
     const std::vector<ValueModel>& values() const noexcept { return _values; }
     // The values of `use` that some kind of rule permits.
     const std::vector<ValueModel>& uses() const noexcept { return _uses; }
+    // Those a rule element of this name permits ("ClassDetection"), in vocabulary order.
+    std::vector<const ValueModel*> usesPermittedBy(std::string_view rule) const;
     // The element of this name, or null.
     const ElementModel* find(std::string_view name) const;
     // The model that applies to a list element of this name, prefix-named detection lists
     // included (their name is not an element of the model); null for other names.
     const ElementModel* listModel(std::string_view name) const;
+    // The element of this name, else the list model of it, else null.
+    const ElementModel* modelOf(std::string_view name) const;
     // Elements that accept `name` as a child, in model order.
     std::vector<const ElementModel*> parentsOf(std::string_view name) const;
     // The root element's model (its name is conventional: the loader never compares it).

@@ -64,8 +64,9 @@ Source::Position Source::position(std::size_t offset) const {
     if (static_cast<std::size_t>(_last.line) == line && _lastOffset <= offset) {
         from = _lastOffset; // go on from the last answer
         column = _last.column;
-    } else if (line == 1 && _bytes.substr(0, 3) == kByteOrderMark && offset >= 3) {
-        from = 3;
+    }
+    if (line == 1 && _bytes.substr(0, 3) == kByteOrderMark) {
+        from = std::max<std::size_t>(from, 3); // column 1 up to the end of the mark
     }
     for (std::size_t i = from; i < offset; ++i) {
         column += isContinuation(_bytes[i]) ? 0 : 1;
@@ -87,8 +88,9 @@ std::size_t Source::offset(int line, int column) const {
     if (static_cast<std::size_t>(_last.line) == l && _last.column <= column) {
         at = _lastOffset;
         current = _last.column;
-    } else if (l == 1 && _bytes.substr(0, 3) == kByteOrderMark) {
-        at = 3;
+    }
+    if (l == 1 && _bytes.substr(0, 3) == kByteOrderMark) {
+        at = std::max<std::size_t>(at, 3);
     }
     for (; current < column && at < end; ++current) {
         do {

@@ -2,6 +2,7 @@
 // registered, entry by entry.
 #include "warnings.h"
 #include "escape.h"
+#include "hints.h"
 #include "origins.h"
 
 #include "host/text.h"
@@ -36,10 +37,6 @@ struct Place {
     int line = 0;
     int column = 0;
 };
-
-std::string quoted(std::string_view text) {
-    return "'" + std::string(text) + "'";
-}
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && isBlank(s.front())) {

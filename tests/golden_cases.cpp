@@ -45,10 +45,11 @@ std::string goldenDir() {
     return std::string(KOLT_TEST_SOURCE_DIR) + "/golden";
 }
 
-std::vector<GoldenCase> readGoldenFile(const std::string& file, std::string* preamble) {
+std::vector<GoldenCase> readCases(const std::string& path, std::string* preamble) {
+    const std::string file = std::filesystem::path(path).filename().string();
     std::vector<GoldenCase> cases;
     std::string* text = preamble; // where the next line of text goes
-    std::istringstream in(readFile(goldenDir() + "/" + file));
+    std::istringstream in(readFile(path));
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("=== ", 0) == 0) {
             cases.push_back(GoldenCase{file, line.substr(4), {}});
@@ -77,6 +78,10 @@ std::vector<GoldenCase> readGoldenFile(const std::string& file, std::string* pre
         trim(*preamble);
     }
     return cases;
+}
+
+std::vector<GoldenCase> readGoldenFile(const std::string& file, std::string* preamble) {
+    return readCases(goldenDir() + "/" + file, preamble);
 }
 
 std::vector<GoldenCase> goldenCases() {

@@ -33,7 +33,9 @@ void PrintTo(const GoldenCase& c, std::ostream* os);
 std::vector<std::string> filesIn(const std::string& dir, const std::string& suffix);
 
 std::string goldenDir();
-// The cases of one file of goldenDir(); the text before its first case goes to `preamble`.
+// The cases of the file at `path`; the text before its first case goes to `preamble`.
+std::vector<GoldenCase> readCases(const std::string& path, std::string* preamble = nullptr);
+// The cases of one file of goldenDir().
 std::vector<GoldenCase> readGoldenFile(const std::string& file, std::string* preamble = nullptr);
 // Every case of every .cases file, in file order.
 std::vector<GoldenCase> goldenCases();

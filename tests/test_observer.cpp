@@ -34,44 +34,25 @@ TEST(Observer, EveryGoldenCaseGivesTheSameBytesAndOneRecordPerDiagnostic) {
     }
 }
 
-// Each step counts earlier siblings of the same name, whatever order diagnostics come in
-// and however many documents the manager loaded before.
-TEST(Observer, IndexedPathsCountSameNamedSiblings) {
-    const std::string calls = "/Settings/OptionLists[1]/Various_OptionLists[1]/ProhibitedCalls[1]/";
-    const std::string words =
-        "/Settings/OptionLists[1]/EntityDetection_OptionLists[1]/EntityDetection_Words[1]/";
-    const struct {
-        const char* label;
-        std::vector<std::string> documents;
-        std::vector<std::string> paths;
-    } rows[] = {
-        {"repeated items among others",
-         {kolt::test::optionList("Various_OptionLists", "ProhibitedCalls",
-                                 "<Call><MethodOrFunctionSign>a</MethodOrFunctionSign></Call><Other/><Call/>"
-                                 "<Other/><Call/>")},
-         {calls + "Other[1]", calls + "Call[2]", calls + "Other[2]", calls + "Call[3]"}},
-        {"repeated ancestors, two loads",
-         {settings("<ReportSet/><ReportSet><Report/></ReportSet><ReportSet><Report MessageName='a'/>"
-                   "<Report/></ReportSet>"),
-          settings("<ReportSet><Report/></ReportSet>")},
-         {"/Settings/ReportSet[2]/Report[1]", "/Settings/ReportSet[3]/Report[2]",
-          "/Settings/ReportSet[1]/Report[1]"}},
-        // A detection is reported after its children, then come the next one's children.
-        {"element reported after its children",
-         {kolt::test::optionList(
-             "EntityDetection_OptionLists", "EntityDetection_Words",
-             "<WordDetection><X/></WordDetection><WordDetection><Y/><X/></WordDetection>")},
-         {words + "WordDetection[1]/X[1]", words + "WordDetection[1]", words + "WordDetection[2]/Y[1]",
-          words + "WordDetection[2]/X[1]", words + "WordDetection[2]"}},
-        {"any root name, unnumbered",
-         {"<Root><RunType TypeOfRun='x'/><Stray/></Root>"},
-         {"/Root/RunType[1]", "/Root/Stray[1]"}},
+// observer.cases: each diagnostic's indexed path, or what it is about and where its
+// attribute stands.
+TEST(Observer, IndexedPathsSubjectsAndAttributePositions) {
+    struct About : koltDiagnosticObserver {
+        std::string paths, about; // a line each
+        void onDiagnostic(const koltDiagnostic& d) override {
+            paths += d.elementPath + std::string("\n");
+            about += std::string(d.codeName) + " " + d.subject + " " + std::to_string(d.attributeLine) + ":" +
+                     std::to_string(d.attributeColumn) + "\n";
+        }
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        kolt::test::Recorder recorder;
-        kolt::test::loadXml(row.documents, &recorder);
-        EXPECT_EQ(recorder.paths(), row.paths);
+    const auto cases = kolt::test::readCases(KOLT_TEST_SOURCE_DIR "/observer.cases");
+    ASSERT_GE(cases.size(), 6u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label());
+        About seen;
+        kolt::test::loadXml(c.documents(), &seen);
+        const auto& expected = c.sections.back();
+        EXPECT_EQ(expected.kind == "paths" ? seen.paths : seen.about, expected.text);
     }
 }
 
@@ -112,42 +93,6 @@ TEST(Observer, PositionsAreThoseOfTheElementConcerned) {
     EXPECT_EQ(recorder.seen[0].line, 0);
     EXPECT_EQ(recorder.seen[0].column, 0);
     EXPECT_EQ(recorder.seen[0].path, "/Settings/Other[1]");
-}
-
-// What each diagnostic is about, as read, and where its attribute stands.
-TEST(Observer, SubjectAndAttributePosition) {
-    struct About : koltDiagnosticObserver {
-        std::vector<std::string> seen; // "KS004 check 2:10"
-        void onDiagnostic(const koltDiagnostic& d) override {
-            seen.push_back(std::string(d.codeName) + " " + d.subject + " " + std::to_string(d.attributeLine) +
-                           ":" + std::to_string(d.attributeColumn));
-        }
-    };
-    const std::string document = "<Settings>\n"
-                                 "<RunType TypeOfRun='check' Mode='x'/><ReportSet a='1'>\n"
-                                 "<Report MessageName='M' Activate='yes'/></ReportSet><Stray/></Settings>";
-    const std::string rules =
-        "<Settings><OptionLists><EntityDetection_OptionLists>"
-        "<EntityDetection_Classes q='1' r='2'><ClassDetection><ClassName>A&amp;B</ClassName>"
-        "<ClassUseSet><ClassUse use='Bad' prohibited='true'/><ClassUse use='New' prohibited='no'/>"
-        "</ClassUseSet></ClassDetection><ClassDetection><ClassName>A&amp;B</ClassName>"
-        "</ClassDetection></EntityDetection_Classes>"
-        "</EntityDetection_OptionLists></OptionLists></Settings>";
-    const struct {
-        std::string xml;
-        std::vector<std::string> seen;
-    } rows[] = {
-        {document,
-         {"KS004 check 2:10", "KS006 Mode 2:28", "KS008 a 2:49", "KS011 yes 3:25", "KS001 Stray 0:0"}},
-        {rules, {"KS008 q 1:78", "KS029 no 1:208", "KS025 Bad 0:0", "KS023 A&amp;B 0:0"}},
-    };
-    for (const auto& row : rows) {
-        About about;
-        koltSettingManager manager;
-        manager.setDiagnosticObserver(&about);
-        kolt::test::capture([&] { manager.loadFromXmlMemory(row.xml.data(), row.xml.size(), "s.xml"); });
-        EXPECT_EQ(about.seen, row.seen);
-    }
 }
 
 // Every list, item, rule, report and run setting a load registers, with its element; a

@@ -1,5 +1,6 @@
 // The language server's layers without a pipe: positions and edits, and the features on
-// small documents ('|' marks the cursor).
+// the small documents of lsp.cases.
+#include "golden_cases.h"
 #include "lsp/documents.h"
 #include "lsp/features.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 using kolt::lsp::Encoding;
 using kolt::lsp::Position;
+using kolt::test::GoldenSection;
 
 // 'a', 'é' (2 bytes), an emoji (4 bytes, 2 UTF-16 units), a byte that is no UTF-8, 'z';
 // then lines ended by "\r\n", "\r" and "\n".
@@ -68,26 +70,6 @@ std::string diagnosed(const std::string& text) {
     return out;
 }
 
-TEST(LspFeatures, DiagnosticsCoverWhatTheyAreAbout) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"<S><OptionLists><Global_OptionLists><Macro2Expnd/></Global_OptionLists></OptionLists></S>",
-         "KS007 'Macro2Expnd'"},
-        {"<S><ReportSet><Report MessageName='m' Activate='True'/></ReportSet></S>",
-         "KS011 'Activate='True''"},
-        {"<S><RunType Bogus='1'/></S>", "KS006 'Bogus'"},
-        {"<S>&nbsp;&#0;</S>", "KX005 '&nbsp;' KX008 '&#0;'"},
-        {"<S><A></B></S>", "KT003 'B' KX002 'B'"},
-        {"<S><A>\n", "KT003 'A' KX002 'A'"},
-        {"<S><OptionLists><Global_OptionLists><Macro2Expand><Macro>A</Macro>\n<Macro>A</Macro>"
-         "</Macro2Expand></Global_OptionLists></OptionLists></S>",
-         "KW006? 'Macro' -> 'Macro'"},
-        {"<?xml version='1.0' encoding='ISO-8859-1'?><S><Bogus/></S>", "KS001 ''"}, // converted: no place
-    };
-    for (const auto& [xml, expected] : rows) {
-        EXPECT_EQ(diagnosed(xml), expected) << xml;
-    }
-}
-
 // The document with the quick fix of `title` applied, or "disabled"; the fix must take
 // its diagnostic away.
 std::string fixed(const std::string& text, const std::string& title) {
@@ -115,78 +97,6 @@ std::string fixed(const std::string& text, const std::string& title) {
     return "no such action";
 }
 
-#define LISTS(content) "<S><OptionLists>" content "</OptionLists></S>"
-#define GLOBAL(content) LISTS("<Global_OptionLists>" content "</Global_OptionLists>")
-
-// `text` with every `from` replaced by `to`.
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-TEST(LspFeatures, QuickFixesMakeTheirDiagnosticGo) {
-    struct Row {
-        std::string xml;
-        const char* title;
-        std::string fixed; // "disabled": offered, but only to say what to do
-    };
-    const auto swap = [](const std::string& xml, const char* title, const char* from, const char* to) {
-        return Row{xml, title, replaced(xml, from, to)};
-    };
-    const std::string uses =
-        LISTS("<EntityDetection_OptionLists><EntityDetection_Classess><ClassDetection>"
-              "<ClassName>C</ClassName><ClassUseSet><ClassUse use='Nw' prohibited='true'/>"
-              "</ClassUseSet></ClassDetection></EntityDetection_Classess>"
-              "</EntityDetection_OptionLists>");
-    const Row rows[] = {
-        swap(GLOBAL("<Macro2Expnd><Macro>A</Macro></Macro2Expnd>"), "Rename 'Macro2Expnd' to 'Macro2Expand'",
-             "Macro2Expnd", "Macro2Expand"),
-        swap("<S><RunType TypeOfrun='Check'/></S>", "Rename 'TypeOfrun' to 'TypeOfRun'", "run=", "Run="),
-        swap("<S><ReportSet><Report MessageName='m' Activate='True'/></ReportSet></S>",
-             "Replace 'True' with 'true'", "True", "true"),
-        swap(uses, "Replace 'Nw' with 'New'", "Nw", "New"),
-        swap(uses, "Rename 'EntityDetection_Classess' to 'EntityDetection_Classes'", "Classess", "Classes"),
-        swap(LISTS("<SuspiciousAlloc_OptionLists><SuspiciousAlloc_Methods><CallWithSpecificArg><"
-                   "MethodOrFunctionSign>"
-                   "f()</MethodOrFunctionSign><SpecificArg>3rd</SpecificArg></CallWithSpecificArg>"
-                   "</SuspiciousAlloc_Methods></SuspiciousAlloc_OptionLists>"),
-             "Replace '3rd' with '3'", "3rd", "3"),
-        swap(GLOBAL("<Macro2Expand><Macro> A </Macro></Macro2Expand>"), "Replace ' A ' with 'A'", " A ", "A"),
-        swap(GLOBAL("<Macro2Expand><Macro>&#233;t&#233;</Macro></Macro2Expand>"),
-             "Replace '&#233;' with '\u00e9' and 1 more", "&#233;", "\u00e9"),
-        {"<S>\n  <OptionLists>\n    <Various_OptionLists>\n      "
-         "<Macro2Expand><Macro>A</Macro></Macro2Expand>\n"
-         "    </Various_OptionLists>\n    <Global_OptionLists>\n    </Global_OptionLists>\n  "
-         "</OptionLists>\n</S>",
-         "Move 'Macro2Expand' into 'Global_OptionLists'",
-         "<S>\n  <OptionLists>\n    <Various_OptionLists>\n    </Various_OptionLists>\n    "
-         "<Global_OptionLists>\n"
-         "      <Macro2Expand><Macro>A</Macro></Macro2Expand>\n    </Global_OptionLists>\n  "
-         "</OptionLists>\n</S>"},
-        {"<S>\n <OptionLists>\n  <Various_OptionLists>\n   <Macro2Expand>\n    <Macro>A</Macro>\n   "
-         "</Macro2Expand>\n"
-         "  </Various_OptionLists>\n </OptionLists>\n</S>",
-         "Move 'Macro2Expand' into a new 'Global_OptionLists'",
-         "<S>\n <OptionLists>\n  <Various_OptionLists>\n  </Various_OptionLists>\n  <Global_OptionLists>\n"
-         "   <Macro2Expand>\n    <Macro>A</Macro>\n   </Macro2Expand>\n  </Global_OptionLists>\n "
-         "</OptionLists>\n</S>"},
-        {LISTS("<Macro2Expand><Macro>A</Macro></Macro2Expand>"),
-         "Move 'Macro2Expand' into a new 'Global_OptionLists'",
-         GLOBAL("<Macro2Expand><Macro>A</Macro></Macro2Expand>")},
-        {LISTS("<RunType TypeOfRun='Check'/>"), "Move 'RunType' into the root element",
-         "<S><OptionLists></OptionLists><RunType TypeOfRun='Check'/></S>"},
-        {GLOBAL("<Macro2Expand><Call/></Macro2Expand>"),
-         "Move 'Call' into 'LifeCycle_SafeMethodsForMCBU', 'LifeCycle_UntrustableForMCBU2', "
-         "'LifeCycle_DeleteMethods', ...",
-         "disabled"},
-    };
-    for (const Row& r : rows) {
-        EXPECT_EQ(fixed(r.xml, r.title), r.fixed) << r.xml;
-    }
-}
-
 TEST(LspFeatures, QuickFixesForDiagnosticsHandedBackOnTheirLine) {
     const std::string text = "<S>\n<RunType TypeOfrun='Check'/></S>";
     kolt::lsp::Diagnostic shown;
@@ -209,45 +119,6 @@ std::string offered(const std::string& marked, bool snippets = false) {
     return out;
 }
 
-TEST(LspFeatures, CompletionFollowsThePlaceInTheTree) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"|", ""}, // not after "<"
-        {"<|", "Settings"},
-        {"<S><|</S>", "RunType ReportSet OptionLists"},
-        {"<S><OptionLists><Global_OptionLists>\n <Mac|\n</Global_OptionLists>",
-         "Macro2Expand MacroWithSemicolon"},
-        {"<S><ReportSet><Report Activate=\"true\" |/>", "MessageName"},
-        {"<S><ReportSet><Report Activate=\"|\"/>", "true false"},
-        {"<S><ReportSet></|", "ReportSet"},
-        {"<S><OptionLists><Various_OptionLists><ProhibitedCalls><Call><ClassName/><|",
-         "MethodOrFunctionSign"},
-        {"<S><OptionLists><LifeCycle_OptionLists><LifeCycle_SafeMethodsForMCBU><Call/><|", "Call"},
-        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_InterfacesX><InterfaceDetection>"
-         "<InterfaceUseSet><InterfaceUse use=\"|\"",
-         "Derivation MethodOrFunctionArgument DataMemberOrLocalVar CastInto IncludeOfHeader TIE "
-         "StaticMember"},
-    };
-    for (const auto& [xml, expected] : rows) {
-        EXPECT_EQ(offered(xml), expected) << xml;
-    }
-}
-
-TEST(LspFeatures, SnippetsInsertWholeRecords) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"<S><OptionLists><Various_OptionLists><ProhibitedCalls>\n    <|",
-         "Call>\n        <MethodOrFunctionSign>$1</MethodOrFunctionSign>\n    </Call>"},
-        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_Classes>\n\t<Cl|",
-         "ClassDetection>\n\t\t<ClassName>$1</ClassName>\n\t\t<ClassUseSet>\n\t\t\t<ClassUse "
-         "use=\"${2|Derivation,"
-         "MethodOrFunctionArgument,DataMemberOrLocalVar,CastInto,IncludeOfHeader,New,StaticMember|}\" "
-         "prohibited=\"${3|true,false|}\"/>\n\t\t</ClassUseSet>\n\t</ClassDetection>"},
-        {"<S><ReportSet><Report |", "MessageName=\"$1\" Activate=\"${1|true,false|}\""},
-    };
-    for (const auto& [xml, expected] : rows) {
-        EXPECT_EQ(offered(xml, true), expected) << xml;
-    }
-}
-
 // What the hover at the '|' covers and the first line it shows, or "none".
 std::string hovered(const std::string& marked) {
     const auto [text, at] = cursor(marked);
@@ -255,27 +126,26 @@ std::string hovered(const std::string& marked) {
     return h ? covered(text, h->span) + " " + h->markdown.substr(0, h->markdown.find('\n')) : "none";
 }
 
-TEST(LspFeatures, HoverDescribesFromTheVocabulary) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"<S><OptionLists><Global_OptionLists><Macro2Ex|pand>",
-         "'Macro2Expand' **Macro2Expand** in `Global_OptionLists`"},
-        {"<S><OptionLists><Global_OptionLists><Macro2Expand></Macro2Ex|pand>",
-         "'Macro2Expand' **Macro2Expand** in `Global_OptionLists`"},
-        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_Cl|assesX>",
-         "'EntityDetection_ClassesX' **EntityDetection_ClassesX**, a list of `EntityDetection_Classes` "
-         "registered "
-         "under its own name"},
-        {"<S><ReportSet><Report Acti|vate=\"true\"/>",
-         "'Activate' **Activate** on `Report`: `true` or `false`"},
-        {"<S><ReportSet><Report Activate=\"tr|ue\"/>", "'true' **true**, a value of `Activate`"},
-        {"<S><ReportSet><Report Activate=\"yes|\"/>", "'yes' **Activate** on `Report`: `true` or `false`"},
-        {"<S><OptionLists><EntityDetection_OptionLists><EntityDetection_Classes><ClassDetection><ClassUseSet>"
-         "<ClassUse use=\"N|ew\"/>",
-         "'New' **New**, a value of `use`"},
-        {"<S><Bog|us/>", "none"},
-    };
-    for (const auto& [xml, expected] : rows) {
-        EXPECT_EQ(hovered(xml), expected) << xml;
+// lsp.cases: each document, with what a feature gives at its '|' (or over it all).
+TEST(LspFeatures, CasesOfEachFeature) {
+    const auto cases = kolt::test::readCases(KOLT_TOOL_TESTS_DIR "/lsp.cases");
+    ASSERT_GT(cases.size(), 40u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label());
+        const std::string xml = c.expected("xml");
+        const GoldenSection& feature = c.sections.at(1);
+        const std::string expected =
+            feature.text.substr(0, feature.text.size() - 1); // its last line feed dropped
+        if (feature.kind == "diagnostics") {
+            EXPECT_EQ(diagnosed(xml), expected);
+        } else if (feature.kind.rfind("fix ", 0) == 0) {
+            EXPECT_EQ(fixed(xml, feature.kind.substr(4)), expected == "disabled" ? expected : feature.text);
+        } else if (feature.kind == "completion" || feature.kind == "snippets") {
+            EXPECT_EQ(offered(xml, feature.kind == "snippets"), expected);
+        } else {
+            ASSERT_EQ(feature.kind, "hover");
+            EXPECT_EQ(hovered(xml), expected);
+        }
     }
 }
 

@@ -99,11 +99,6 @@ struct Reloaded {
     std::set<std::string> codes; // diagnostics of the second load
 };
 
-struct CodeSet : koltDiagnosticObserver {
-    std::set<std::string> codes;
-    void onDiagnostic(const koltDiagnostic& d) override { codes.insert(d.codeName); }
-};
-
 // Loads each document in turn, from memory, with origins kept.
 struct WithOrigins {
     koltSettingManager manager;
@@ -129,13 +124,15 @@ Reloaded reload(const std::vector<std::string>& documents) {
     kolt::tool::writeXmlDump(first.manager, dump, nullptr, &first.origins);
     r.dump = dump.str();
     koltSettingManager second;
-    CodeSet codes;
-    second.setDiagnosticObserver(&codes);
+    kolt::test::Recorder recorder;
+    second.setDiagnosticObserver(&recorder);
     capture([&] { second.loadFromXmlMemory(r.dump.data(), r.dump.size(), "dump.xml"); });
     std::ostringstream state;
     koltDumpText(second, state);
     r.again = state.str();
-    r.codes = codes.codes;
+    for (const kolt::test::Seen& seen : recorder.seen) {
+        r.codes.insert(seen.codeName);
+    }
     return r;
 }
 
@@ -432,92 +429,19 @@ TEST(Check, RandomDocumentsWarnOfEveryStoredBlank) {
 // ---------------------------------------------------------------------------------------
 // diff
 
+// diff.cases: two documents and the lines of the text report of their difference.
 TEST(Diff, WhatTheCheckerSeesDifferently) {
-    using kolt::test::optionList;
-    using kolt::test::settings;
-    auto macros = [](const std::string& items) {
-        return optionList("Global_OptionLists", "Macro2Expand", items);
-    };
-    auto classes = [](const std::string& rules) {
-        return optionList("EntityDetection_OptionLists", "EntityDetection_Classes", rules);
-    };
-    auto rule = [](const std::string& name, const std::string& replacement, const std::string& uses) {
-        std::string set;
-        for (const char* use : {"New", "CastInto"}) {
-            set += uses.find(use) != std::string::npos
-                       ? "<ClassUse use='" + std::string(use) + "' prohibited='true'/>"
-                       : "";
-        }
-        return "<ClassDetection><ClassName>" + name + "</ClassName><Replacement>" + replacement +
-               "</Replacement><ClassUseSet>" + set + "</ClassUseSet></ClassDetection>";
-    };
-    auto safeMethods = [](const std::string& record, const std::string& more) {
-        return settings("<OptionLists><LifeCycle_OptionLists><LifeCycle_SafeMethodsForMCBU>" + record +
-                        "</LifeCycle_SafeMethodsForMCBU></LifeCycle_OptionLists>" + more + "</OptionLists>");
-    };
-    const std::string call = "<Call><MethodOrFunctionSign>f()</MethodOrFunctionSign></Call>";
-    const struct {
-        const char* label;
-        std::string old;
-        std::string now;
-        std::vector<std::string> lines;
-    } rows[] = {
-        {"comments, blanks and another spelling of the same text",
-         macros("<Macro>a&amp;b</Macro>"),
-         macros("\n  <!-- why -->\n  <Macro><![CDATA[a&b]]></Macro>\n"),
-         {}},
-        {"repeats count, order does not",
-         macros("<Macro>A</Macro><Macro>B</Macro><Macro>A</Macro>"),
-         macros("<Macro>B</Macro><Macro>A</Macro><Macro>C</Macro>"),
-         {"old.xml:1:91: removed from Macro2Expand: Macro \"A\"",
-          "new.xml:1:91: added to Macro2Expand: Macro \"C\""}},
-        {"a rule is known by its name; what it does may change",
-         classes(rule("C", "X", "New") + rule("D", "X", "New")),
-         classes(rule("C", "Y", "CastInto New") + rule("E", "X", "New")),
-         {"old.xml:1:230: removed from EntityDetection_Classes: ClassDetection ClassName=\"D\" "
-          "Replacement=\"X\" "
-          "uses=\"New\"",
-          "new.xml:1:79: changed in EntityDetection_Classes: ClassDetection ClassName=\"C\": Replacement "
-          "\"X\" -> "
-          "\"Y\"; uses \"New\" -> \"CastInto, New\" (was at old.xml:1:79)",
-          "new.xml:1:274: added to EntityDetection_Classes: ClassDetection ClassName=\"E\" Replacement=\"X\" "
-          "uses=\"New\""}},
-        {"run settings and reports, which are asked for by name",
-         settings("<RunType TypeOfRun='Check'/><ReportSet><Report MessageName='A' Activate='true'/>"
-                  "<Report MessageName='B' Activate='true'/></ReportSet>"),
-         settings("<RunType ReportTestFw='true'/><ReportSet><Report MessageName='B' Activate='true'/>"
-                  "<Report MessageName='B' Activate='true'/><Report MessageName='C' "
-                  "Activate='true'/></ReportSet>"),
-         {"old.xml:1:12: run setting TypeOfRun \"0\" -> \"3\"",
-          "new.xml:1:12: run setting ReportTestFw \"0\" -> \"1\"",
-          "old.xml:1:51: report MessageName=\"A\" no longer switched on",
-          "new.xml:1:135: report MessageName=\"C\" switched on"}},
-        {"lists appear and disappear, by kind",
-         safeMethods("<CallDeclaration><FrameworkName>K</FrameworkName><MethodOrFunctionSign>f()"
-                     "</MethodOrFunctionSign></CallDeclaration>",
-                     ""),
-         safeMethods(call, "<Global_OptionLists><Macro2Expand/></Global_OptionLists>"),
-         {"new.xml:1:214: list Macro2Expand appears",
-          "new.xml:1:48: list LifeCycle_SafeMethodsForMCBU appears",
-          "new.xml:1:78: added to LifeCycle_SafeMethodsForMCBU: Call MethodOrFunctionSign=\"f()\"",
-          "old.xml:1:48: list LifeCycle_SafeMethodsForMCBU disappears",
-          "old.xml:1:78: removed from LifeCycle_SafeMethodsForMCBU: CallDeclaration FrameworkName=\"K\" "
-          "MethodOrFunctionSign=\"f()\""}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        const WithOrigins old({row.old}, "old.xml");
-        const WithOrigins now({row.now}, "new.xml");
+    const auto cases = kolt::test::readCases(KOLT_TOOL_TESTS_DIR "/diff.cases");
+    ASSERT_GE(cases.size(), 5u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label());
+        const WithOrigins old({c.expected("old")}, "old.xml");
+        const WithOrigins now({c.expected("new")}, "new.xml");
         std::ostringstream out;
         kolt::tool::writeDiff(
             kolt::tool::diffSettings({old.manager, old.origins}, {now.manager, now.origins}),
             kolt::tool::DiffFormat::Text, {"old.xml"}, {"new.xml"}, out);
-        std::vector<std::string> lines;
-        std::istringstream in(out.str());
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        EXPECT_EQ(lines, row.lines);
+        EXPECT_EQ(out.str(), c.expected("diff"));
     }
 }
 
